@@ -1,0 +1,21 @@
+# cmake -DNM=<nm> -DMODULE=<file> -DEXPECTED=<a;b;c> -P check_exports.cmake
+# Lists the dynamic symbols the module defines and fails unless they are exactly EXPECTED.
+execute_process(COMMAND "${NM}" -D --defined-only "${MODULE}"
+                OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(found "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] ([^ ]+)$")
+    list(APPEND found "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+list(SORT found)
+set(expected ${EXPECTED})
+list(SORT expected)
+message(STATUS "exports of ${MODULE}: ${found}")
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "exports of ${MODULE}\n  found:    ${found}\n  expected: ${expected}")
+endif()
