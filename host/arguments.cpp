@@ -1,5 +1,6 @@
 #include "arguments.hpp"
 
+#include "encoding.hpp"
 #include "input_error.hpp"
 #include "text.hpp"
 
@@ -102,11 +103,15 @@ ArgumentValue parseArgumentValue(const ArgumentInfo &arg, const std::string &tex
         } catch (const InputError &e) {
             throw InputError(where + ": " + e.what());
         }
-    case NumericArg:
-        if (std::optional<float> number = parseFloat(trimmed(text))) return *number;
-        throw InputError(where + ": '" + text + "' is not a number");
+    case NumericArg: {
+        ParsedFloat number = parseFloat(trimmed(text));
+        if (number.value) return *number.value;
+        throw InputError(where + ": '" + text + "' " + number.problem);
+    }
     case StringArg:
-        return text;
+        // Plug-ins read texts in Windows-1252.
+        if (std::optional<std::string> converted = windows1252FromUtf8(text)) return *converted;
+        throw InputError(where + ": '" + text + "' is not UTF-8 text that Windows-1252 can hold");
     case CustomArg:
         return customChoiceId(arg, text, where);
     default:

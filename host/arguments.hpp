@@ -19,14 +19,15 @@ struct SeriesView {
 };
 
 // One argument as the plug-in receives it, by its declared type: a series (DataArrayArg), a
-// number (NumericArg), a text (StringArg) or the id of a custom string (CustomArg).
+// number (NumericArg), a text in Windows-1252 (StringArg) or the id of a custom string (CustomArg).
 using ArgumentValue = std::variant<SeriesView, float, std::string, int32>;
 
 // The price series a data-array argument may name: open, high, low, close, volume, oi (any letter
 // case). Throws InputError for another name, or for oi when the file has no OpenInterest.
 SeriesView priceSeriesNamed(const PriceTable &prices, const std::string &name);
 
-// `text` read as an argument of `arg`'s type. `where` names the argument in messages.
+// `text` (UTF-8, as the user typed it) read as an argument of `arg`'s type, whose name and custom
+// strings are in UTF-8 too. `where` names the argument in messages.
 ArgumentValue parseArgumentValue(const ArgumentInfo &arg, const std::string &text,
                                  const PriceTable &prices, const std::string &where);
 

@@ -2,6 +2,7 @@
 
 #include "arguments.hpp"
 #include "calculation.hpp"
+#include "encoding.hpp"
 #include "input_error.hpp"
 #include "plugin.hpp"
 #include "price_file.hpp"
@@ -21,13 +22,28 @@ struct LoadedLibrary {
     LibraryInfo info;
 };
 
+// The library's texts as the user reads and types them. The calculation functions are bound
+// already, so renaming cannot unbind them.
+LibraryInfo inUserText(LibraryInfo library) {
+    library.copyright = utf8FromWindows1252(library.copyright);
+    for (FunctionInfo &function : library.functions) {
+        function.name = utf8FromWindows1252(function.name);
+        function.description = utf8FromWindows1252(function.description);
+        for (ArgumentInfo &arg : function.args) {
+            arg.name = utf8FromWindows1252(arg.name);
+            for (CustomChoice &choice : arg.choices) choice.text = utf8FromWindows1252(choice.text);
+        }
+    }
+    return library;
+}
+
 LoadedLibrary loadLibrary(const std::string &path) {
     std::string error;
     std::optional<Plugin> plugin = Plugin::load(path, error);
     if (!plugin) throw InputError(error);
     std::optional<LibraryInfo> info = plugin->describe(error);
     if (!info) throw InputError("module '" + path + "': " + error);
-    return LoadedLibrary{std::move(*plugin), std::move(*info)};
+    return LoadedLibrary{std::move(*plugin), inUserText(std::move(*info))};
 }
 
 // The function called `name`: the one spelt exactly so, else the first that matches without
@@ -62,7 +78,7 @@ ExitStatus runFunction(const RunRequest &request, std::ostream &out, std::ostrea
     std::vector<ArgumentValue> arguments = bindArguments(function, request.assignments, prices);
     CalculationResult result = calculate(function, prices, arguments);
     if (result.status == StatusFailure) {
-        err << function.name << " failed: " << result.errorText << '\n';
+        err << function.name << " failed: " << utf8FromWindows1252(result.errorText) << '\n';
         return ExitCalculationFailed;
     }
     if (result.status != StatusSuccess) {

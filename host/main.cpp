@@ -46,6 +46,9 @@ void addRunCommand(CLI::App &app, zpk::host::RunRequest &request) {
 
 int main(int argc, char **argv) {
     CLI::App app{"zpkhost: runs indicator plug-ins on daily prices"};
+    // Options are written --name everywhere; a word starting with '/' is a path, also on Windows
+    // (where the parser would otherwise take it for an option).
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     zpk::host::InfoRequest infoRequest;
     zpk::host::RunRequest runRequest;

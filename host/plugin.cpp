@@ -7,7 +7,8 @@ namespace zpk::host {
 
 std::string fieldText(const char (&field)[TextFieldSize]) {
     const void *nul = std::memchr(field, '\0', TextFieldSize);
-    std::size_t length = nul ? static_cast<const char *>(nul) - field : TextFieldSize;
+    std::size_t length =
+        nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - field) : std::size_t{TextFieldSize};
     return std::string(field, length);
 }
 

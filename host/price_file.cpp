@@ -53,12 +53,12 @@ ColumnLayout layoutFromHeader(std::string_view line, const std::string &where) {
 }
 
 float priceField(std::string_view field, Column column, const std::string &where) {
-    std::optional<float> value = parseFloat(trimmed(field));
-    if (!value) {
+    ParsedFloat number = parseFloat(trimmed(field));
+    if (!number.value) {
         throw InputError(where + ": " + kColumnNames[column] + " '" + std::string(trimmed(field)) +
-                         "' is not a number");
+                         "' " + number.problem);
     }
-    return *value;
+    return *number.value;
 }
 
 std::vector<float> *seriesOf(PriceTable &table, Column column) {

@@ -45,18 +45,22 @@ std::vector<std::string_view> splitFields(std::string_view line, char separator)
     }
 }
 
-std::optional<float> parseFloat(std::string_view text) {
+ParsedFloat parseFloat(std::string_view text) {
+    const ParsedFloat notANumber{std::nullopt, "is not a number"};
+    const ParsedFloat beyondRange{std::nullopt, "is beyond the range of a 32-bit float"};
     // from_chars takes no leading '+'; a user may well write one.
     if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
-    if (text.empty()) return std::nullopt;
+    if (text.empty()) return notANumber;
     double value = 0.0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (end != text.data() + text.size()) return notANumber;
+    if (error == std::errc::result_out_of_range) return beyondRange;
+    if (error != std::errc() || !std::isfinite(value)) return notANumber;
     // Halfway between the largest float and the next power of two: from here on a value rounds to
-    // infinity, so it is out of range (the largest float itself, as printed, still reads back).
+    // infinity (the largest float itself, as printed, still reads back).
     constexpr double firstBeyondFloat = 0x1.ffffffp+127;
-    if (!std::isfinite(value) || std::fabs(value) >= firstBeyondFloat) return std::nullopt;
-    return static_cast<float>(value);
+    if (std::fabs(value) >= firstBeyondFloat) return beyondRange;
+    return ParsedFloat{static_cast<float>(value), {}};
 }
 
 std::string joinNames(const std::vector<std::string> &names) {

@@ -20,8 +20,13 @@ std::string_view trimmed(std::string_view text);
 std::vector<std::string_view> splitFields(std::string_view line, char separator);
 
 // The whole of `text` read as a decimal number that a 32-bit float holds (finite, within its
-// range), rounded to the nearest float; nothing if any part of it is not that.
-std::optional<float> parseFloat(std::string_view text);
+// range), rounded to the nearest float. When it is not, `value` is empty and `problem` says why
+// ("is not a number", "is beyond the range of a 32-bit float").
+struct ParsedFloat {
+    std::optional<float> value;
+    std::string problem;
+};
+ParsedFloat parseFloat(std::string_view text);
 
 // The names joined by ", ", for messages that list what would have been accepted.
 std::string joinNames(const std::vector<std::string> &names);
