@@ -2,7 +2,6 @@
 
 #include "input_error.hpp"
 
-#include <cstring>
 #include <limits>
 
 namespace zpk::host {

@@ -9,7 +9,7 @@
 #include "report.hpp"
 #include "text.hpp"
 
-#include <sstream>
+#include <optional>
 
 namespace zpk::host {
 
