@@ -12,6 +12,18 @@
 #include <exception>
 #include <new>
 
+// The SSE control and status register (MXCSR) is handled directly where the target has one: the C
+// libraries' fenv functions do not all look after it. MinGW-w64's fesetenv(FE_DFL_ENV) resets only
+// the x87 unit, so SSE exceptions unmasked by the caller stayed unmasked inside the call, and its
+// i686 fesetenv does not load the saved MXCSR back.
+#if defined(__SSE__) || defined(_M_X64) || defined(_M_AMD64) || \
+    (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
+#  include <xmmintrin.h>
+#  define ZPK_HAVE_MXCSR 1
+#else
+#  define ZPK_HAVE_MXCSR 0
+#endif
+
 namespace zpk {
 
 // ---- Registration tables -------------------------------------------------------------------
@@ -64,20 +76,38 @@ struct Library {
 // ---- The floating-point guard ----------------------------------------------------------------
 
 // Hosts may run with floating-point exceptions unmasked, another rounding mode, or flush-to-zero.
-// Every entry point works in the default environment (all exceptions masked, round to nearest) and
-// gives the caller's environment, control and status flags alike, back before it returns.
+// Every entry point works in the default environment (all exceptions masked, round to nearest, no
+// flush-to-zero, no flags raised) and gives the caller's environment, control and status flags
+// alike, back before it returns: the x87 unit through the C library, MXCSR directly.
 class FloatEnvironmentGuard {
 public:
     FloatEnvironmentGuard() {
         std::fegetenv(&saved_);
+#if ZPK_HAVE_MXCSR
+        savedCsr_ = _mm_getcsr();
+#endif
         std::fesetenv(FE_DFL_ENV);
+#if ZPK_HAVE_MXCSR
+        _mm_setcsr(kDefaultCsr);
+#endif
     }
-    ~FloatEnvironmentGuard() { std::fesetenv(&saved_); }
+    ~FloatEnvironmentGuard() {
+        std::fesetenv(&saved_);
+#if ZPK_HAVE_MXCSR
+        _mm_setcsr(savedCsr_);
+#endif
+    }
     FloatEnvironmentGuard(const FloatEnvironmentGuard &) = delete;
     FloatEnvironmentGuard &operator=(const FloatEnvironmentGuard &) = delete;
 
 private:
     std::fenv_t saved_;
+#if ZPK_HAVE_MXCSR
+    // MXCSR at power-up: every exception masked, round to nearest, no flush-to-zero or
+    // denormals-are-zero, no flag raised.
+    static constexpr unsigned int kDefaultCsr = 0x1F80;
+    unsigned int savedCsr_;
+#endif
 };
 
 // ---- Query answers ---------------------------------------------------------------------------
