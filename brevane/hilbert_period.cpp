@@ -1,0 +1,211 @@
+#include "hilbert_period.hpp"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+namespace brevane {
+namespace {
+
+// A single-precision constant is the float nearest to its decimal value, used as that exact value
+// in double arithmetic. The precision of each constant is part of the results.
+constexpr double single(float value) { return static_cast<double>(value); }
+
+// Smoothing of the input: weights 4, 3, 2, 1 for bars i, i-1, i-2, i-3, scaled by 0.1f.
+constexpr double kWeightOfBar = single(4.0f);
+constexpr double kWeightOfPreviousBar = single(3.0f);
+constexpr double kWeightTwoBarsBack = 2.0;
+constexpr double kSmoothingScale = single(0.1f);
+
+// The gain of the filter follows the previous period.
+constexpr double kGainSlope = single(0.046f);
+constexpr double kGainIntercept = single(0.332f);
+
+// The four-tap filter.
+constexpr double kNearTap = 0.75;
+constexpr double kFarTap = 0.25;
+
+// Exponential smoothing of the phasor components and of the homodyne product.
+constexpr double kPhasorKeep = 0.85;
+constexpr double kPhasorTake = 0.15;
+constexpr double kHomodyneKeep = 0.8;
+constexpr double kHomodyneTake = 0.2;
+
+constexpr double kDegreesPerCycle = 360.0;
+// 180 over the single-precision pi, not over the double one.
+constexpr double kDegreesPerRadian = 57.29577791868205;
+static_assert(kDegreesPerRadian == 180.0 / single(3.14159265358979323846f),
+              "degrees per radian come from the single-precision pi");
+
+// Limits on the period: its rate of change from bar to bar, its range, and its final smoothing.
+constexpr double kFastestRise = single(1.5f);
+constexpr double kFastestFall = single(0.67f);
+constexpr double kShortestPeriod = single(6.0f);
+constexpr double kLongestPeriod = single(50.0f);
+constexpr double kPeriodKeep = single(0.8f);
+constexpr double kPeriodTake = single(0.2f);
+
+constexpr double kLargestFloat = static_cast<double>(std::numeric_limits<float>::max());
+constexpr double kSmallestNormalFloat = static_cast<double>(std::numeric_limits<float>::min());
+
+// The first bar the engine computes is this far after firstValid: the filters reach back six bars,
+// the input smoothing three, and bars firstValid and firstValid + 1 never enter.
+constexpr std::int64_t kFirstComputedOffset = 5;
+
+// One scratch series: a double per bar, zero until this call computes the bar. Bars below 0 are
+// read as 0, like the bars not computed yet.
+class BarSeries {
+public:
+    explicit BarSeries(std::size_t barCount) : values_(barCount, 0.0) {}
+
+    double operator[](std::int64_t bar) const {
+        return bar < 0 ? 0.0 : values_[static_cast<std::size_t>(bar)];
+    }
+    void set(std::int64_t bar, double value) { values_[static_cast<std::size_t>(bar)] = value; }
+
+private:
+    std::vector<double> values_;
+};
+
+// The fourteen series of one call, allocated and zeroed together.
+struct HilbertScratch {
+    explicit HilbertScratch(std::size_t barCount)
+        : smooth(barCount), detrender(barCount), quadrature1(barCount), inPhase1(barCount),
+          shiftedInPhase(barCount), shiftedQuadrature(barCount), inPhase2(barCount),
+          quadrature2(barCount), productII(barCount), productQI(barCount), productQQ(barCount),
+          productIQ(barCount), homodyneRe(barCount), homodyneIm(barCount) {}
+
+    BarSeries smooth;
+    BarSeries detrender;
+    BarSeries quadrature1;
+    BarSeries inPhase1;
+    BarSeries shiftedInPhase;
+    BarSeries shiftedQuadrature;
+    BarSeries inPhase2;
+    BarSeries quadrature2;
+    BarSeries productII;
+    BarSeries productQI;
+    BarSeries productQQ;
+    BarSeries productIQ;
+    BarSeries homodyneRe;
+    BarSeries homodyneIm;
+};
+
+// 0.75·s[i-2] + 0.25·s[i] - 0.75·s[i-4] - 0.25·s[i-6], left to right.
+double fourTapFilter(const BarSeries &s, std::int64_t i) {
+    return kNearTap * s[i - 2] + kFarTap * s[i] - kNearTap * s[i - 4] - kFarTap * s[i - 6];
+}
+
+double smoothedInput(const float32 *values, std::int64_t i) {
+    const double x0 = values[i];
+    const double x1 = values[i - 1];
+    const double x2 = values[i - 2];
+    const double x3 = values[i - 3];
+    return (kWeightOfBar * x0 + kWeightTwoBarsBack * x2 + x3 + kWeightOfPreviousBar * x1) *
+           kSmoothingScale;
+}
+
+// The raw period of a bar from its homodyne product, in bars. Only called when both parts are
+// non-zero; a quotient near zero gives a huge period, which the clamp bounds.
+float32 rawPeriod(double homodyneRe, double homodyneIm) {
+    const double degrees = std::atan(homodyneIm / homodyneRe) * kDegreesPerRadian;
+    return static_cast<float32>(ClampToFloatRange(kDegreesPerCycle / degrees));
+}
+
+// The raw period limited against the previous period, bounded to 6..50 and smoothed; each step
+// stores its result in single precision and the next reads it back.
+float32 finalPeriod(float32 raw, float32 previousPeriod) {
+    const double previous = previousPeriod;
+    float32 p = raw;
+    if (kFastestRise * previous < p) {
+        p = static_cast<float32>(kFastestRise * previous);
+    }
+    if (kFastestFall * previous > p) {
+        p = static_cast<float32>(kFastestFall * previous);
+    }
+    if (p < kShortestPeriod) {
+        p = static_cast<float32>(kShortestPeriod);
+    }
+    if (p > kLongestPeriod) {
+        p = static_cast<float32>(kLongestPeriod);
+    }
+    return static_cast<float32>(kPeriodKeep * previous + kPeriodTake * static_cast<double>(p));
+}
+
+void measureBar(const float32 *values, float32 *period, HilbertScratch &s, std::int64_t i) {
+    s.smooth.set(i, smoothedInput(values, i));
+
+    const double gain = kGainSlope * static_cast<double>(period[i - 1]) + kGainIntercept;
+    s.detrender.set(i, fourTapFilter(s.smooth, i) * gain);
+    s.quadrature1.set(i, fourTapFilter(s.detrender, i) * gain);
+    s.inPhase1.set(i, s.detrender[i - 3]);
+    s.shiftedInPhase.set(i, fourTapFilter(s.inPhase1, i));
+    s.shiftedQuadrature.set(i, fourTapFilter(s.quadrature1, i));
+
+    s.inPhase2.set(i, ClampToFloatRange(kPhasorKeep * s.inPhase2[i - 1] +
+                                        kPhasorTake * (s.inPhase1[i] - s.shiftedQuadrature[i])));
+    s.quadrature2.set(i, ClampToFloatRange(kPhasorKeep * s.quadrature2[i - 1] +
+                                           kPhasorTake * (s.shiftedInPhase[i] + s.quadrature1[i])));
+
+    s.productII.set(i, s.inPhase2[i - 1] * s.inPhase2[i]);
+    s.productQI.set(i, s.quadrature2[i - 1] * s.inPhase2[i]);
+    s.productQQ.set(i, s.quadrature2[i - 1] * s.quadrature2[i]);
+    s.productIQ.set(i, s.inPhase2[i - 1] * s.quadrature2[i]);
+
+    s.homodyneRe.set(i, ClampToFloatRange(kHomodyneKeep * s.homodyneRe[i - 1] +
+                                          kHomodyneTake * (s.productII[i] + s.productQQ[i])));
+    s.homodyneIm.set(i, ClampToFloatRange(kHomodyneKeep * s.homodyneIm[i - 1] +
+                                          kHomodyneTake * (s.productQI[i] - s.productIQ[i])));
+
+    // A bar on which either part is zero is not measured: its raw period is the caller's zero.
+    if (s.homodyneIm[i] != 0.0 && s.homodyneRe[i] != 0.0) {
+        period[i] = rawPeriod(s.homodyneRe[i], s.homodyneIm[i]);
+    }
+    period[i] = finalPeriod(period[i], period[i - 1]);
+}
+
+}  // namespace
+
+double ClampToFloatRange(double x) {
+    if (x > 0.0) {
+        if (x >= kLargestFloat) return kLargestFloat;
+        if (x <= kSmallestNormalFloat) return kSmallestNormalFloat;
+        return x;
+    }
+    if (x == 0.0) {
+        return x;
+    }
+    if (x < 0.0) {
+        if (x <= -kLargestFloat) return -kLargestFloat;
+        if (x >= -kSmallestNormalFloat) return -kSmallestNormalFloat;
+        return x;
+    }
+    return -kLargestFloat;  // NaN
+}
+
+int32 CalcHilbertPeriod(const float32 *values, int32 firstValid, int32 lastValid, float32 *period,
+                        int32 barCount) {
+    // In 64 bits: firstValid + 5 must not wrap when firstValid lies near the int32 limit.
+    const std::int64_t first = static_cast<std::int64_t>(firstValid) + kFirstComputedOffset;
+    const std::int64_t last = lastValid;
+    if (first > last) {
+        return kPeriodMeasured;  // too few bars: nothing to compute, nothing to allocate
+    }
+    try {
+        HilbertScratch scratch(static_cast<std::size_t>(barCount));
+        for (std::int64_t i = first; i <= last; ++i) {
+            measureBar(values, period, scratch, i);
+        }
+    } catch (const std::bad_alloc &) {
+        return kScratchNotObtained;
+    } catch (const std::length_error &) {  // more bars than a vector can hold on this target
+        return kScratchNotObtained;
+    }
+    return kPeriodMeasured;
+}
+
+}  // namespace brevane
