@@ -242,6 +242,29 @@ struct CalculationCase {
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 const float kTiny = std::numeric_limits<float>::denorm_min();
+const float kHuge = std::numeric_limits<float>::max();
+
+// Price series for the Signal functions, every one valid from bar 1 on (SignalVolume computes
+// nothing for a close series that starts at bar 0), with a volume of 1000.
+void signalPrices(CallRecords &r, std::vector<float> open, std::vector<float> high,
+                  std::vector<float> low, std::vector<float> close) {
+    const int32 last = static_cast<int32>(close.size()) - 1;
+    std::vector<float> volume(close.size(), 1000.0f);
+    r.setPrices(Series(std::move(open), 1, last), Series(std::move(high), 1, last),
+                Series(std::move(low), 1, last), Series(std::move(close), 1, last),
+                Series(std::move(volume), 1, last));
+}
+
+// A data-array argument over bars 1.. (ZENOBAR refuses a series that starts at bar 0), with a
+// close series valid over the same bars.
+void zenobarSource(CallRecords &r, std::vector<float> values) {
+    const int32 last = static_cast<int32>(values.size()) - 1;
+    r.setPrice('C', Series(std::vector<float>(values.size(), 1.0f), 1, last));
+    r.addData(Series(std::move(values), 1, last));
+}
+
+const std::vector<float> kExtremes = {0, kHuge, -kHuge, kInf, kHuge, -kInf, kNaN, 1e-40f, -kTiny,
+                                      3e38f, 3e38f, kInf, kInf, 0, -0.0f, 5};
 
 const CalculationCase kCalculations[] = {
     // Ordered comparisons with a NaN raise the invalid exception.
@@ -251,6 +274,107 @@ const CalculationCase kCalculations[] = {
     // would all compare equal.
     {"Ambrel over subnormal closes", "Ambrel", "AmbrelFunc", 6,
      [](CallRecords &r) { r.setPrice('C', Series({0, kTiny, 2 * kTiny, 1e-40f, -1e-40f, 0})); }},
+    // Ratios of closes with zeros (division by zero), 0/0 and inf/inf (NaN), opposite signs, and
+    // logarithms of subnormal and huge ratios.
+    {"SignalExt over zero, NaN, infinite and subnormal closes", "ZENOBAR", "SignalExt", 12,
+     [](CallRecords &r) {
+         std::vector<float> close = {100, 0, 5, 0, 0, -5, kNaN, kInf, kInf, kTiny, kHuge, 110};
+         signalPrices(r, close, close, close, close);
+     }},
+    // R = H - L of infinite and NaN prices (inf - inf), divisions by 3 of subnormal ranges.
+    {"SignalVolume over infinite, NaN and subnormal bars", "ZENOBAR", "SignalVolume", 8,
+     [](CallRecords &r) {
+         signalPrices(r, {10, kInf, kNaN, 10, kTiny, 11.8f, kHuge, 0},
+                      {12, kInf, 12, kNaN, 2 * kTiny, 12, kHuge, kTiny},
+                      {8, -kInf, 8, 8, 0, 8, -kHuge, 0},
+                      {11.5f, kInf, 10, kNaN, kTiny, 10, kHuge, kTiny});
+     }},
+    // x - p with infinities of both signs, factors times NaN, clamped seeds.
+    {"MyMov exponential over extremes", "ZENOBAR", "MyMov", kExtremes.size(),
+     [](CallRecords &r) {
+         zenobarSource(r, kExtremes);
+         r.addNumber(3);
+         r.addCustom(3);
+     }},
+    // Weighted sums of huge values, inf + -inf, NaN weights.
+    {"MyMov weighted over extremes", "ZENOBAR", "MyMov", kExtremes.size(),
+     [](CallRecords &r) {
+         zenobarSource(r, kExtremes);
+         r.addNumber(4);
+         r.addCustom(2);
+     }},
+    // The triangular method's scratch series, over the same.
+    {"MyMov triangular over extremes", "ZENOBAR", "MyMov", kExtremes.size(),
+     [](CallRecords &r) {
+         zenobarSource(r, kExtremes);
+         r.addNumber(5);
+         r.addCustom(1);
+     }},
+    // The largest float added to extremes: sums beyond the float range, inf + -inf.
+    {"AddN of the largest float to extremes", "ZENOBAR", "AddN", kExtremes.size(),
+     [](CallRecords &r) {
+         zenobarSource(r, kExtremes);
+         r.addNumber(kHuge);
+     }},
+    {"SumArrays CCHL over extremes", "ZENOBAR", "SumArrays", kExtremes.size(),
+     [](CallRecords &r) {
+         std::vector<float> negated;
+         for (float v : kExtremes) negated.push_back(-v);
+         r.setPrices(Series(kExtremes), Series(kExtremes, 1, 15), Series(negated, 1, 15),
+                     Series(kExtremes, 1, 15), Series(kExtremes));
+         r.addText("CCHL");
+     }},
+};
+
+// Results the call must give whatever the caller's environment, worked out by hand: bar -> bits.
+struct SpecifiedCase {
+    const char *what;
+    const char *module;
+    const char *function;
+    std::size_t bars;
+    void (*setup)(CallRecords &);
+    std::vector<std::pair<std::size_t, float>> values;
+};
+
+const float kClampUpper = floatFromBits(0x7F7D9B19);
+const float kClampLower = floatFromBits(0x038F722F);
+
+const SpecifiedCase kSpecified[] = {
+    // A NaN compares with nothing: mark 0.
+    {"Ambrel: NaN and infinite closes", "Ambrel", "AmbrelFunc", 8,
+     [](CallRecords &r) { r.setPrice('C', Series({1, kNaN, 3, kInf, -kInf, kInf, kNaN, 2})); },
+     {{1, 0}, {2, 1}, {3, -1}, {4, 1}, {5, 0}, {6, 0}, {7, 0}}},
+    // Subnormal closes are compared as the numbers they are, not as zeros.
+    {"Ambrel: subnormal closes", "Ambrel", "AmbrelFunc", 6,
+     [](CallRecords &r) { r.setPrice('C', Series({0, kTiny, 2 * kTiny, 1e-40f, -1e-40f, 0})); },
+     {{1, 1}, {2, 1}, {3, -1}, {4, 1}, {5, 0}}},
+    // ln(110 / 100), then a zero close, a zero previous close and opposite signs: 0.
+    {"SignalExt: ratios that are no positive finite number give 0", "ZENOBAR", "SignalExt", 5,
+     [](CallRecords &r) {
+         std::vector<float> close = {100, 110, 0, 5, -5};
+         signalPrices(r, close, close, close, close);
+     },
+     {{1, 0.09531018f}, {2, 0}, {3, 0}, {4, 0}}},
+    // Sums above the float range are limited to ClampUpper, subnormal ones raised to ClampLower.
+    {"AddN: clamped sums", "ZENOBAR", "AddN", 4,
+     [](CallRecords &r) {
+         zenobarSource(r, {0, 3e38f, 1e-40f, -3e38f});
+         r.addNumber(3e38f);
+     },
+     {{1, kClampUpper}, {2, 3e38f}, {3, 0}}},
+    {"AddN: a subnormal source value comes out as ClampLower", "ZENOBAR", "AddN", 3,
+     [](CallRecords &r) {
+         zenobarSource(r, {0, 1e-40f, -1e-40f});
+         r.addNumber(0);
+     },
+     {{1, kClampLower}, {2, -kClampLower}}},
+    {"MyMov simple, n = 2, of 3e38 twice", "ZENOBAR", "MyMov", 3,
+     [](CallRecords &r) {
+         zenobarSource(r, {0, 3e38f, 3e38f});
+         r.addNumber(2);
+         r.addCustom(0);
+     },
+     {{2, 1.6854999800344835e38f}}},
 };
 
 class FloatGuardTest : public ::testing::Test {
@@ -325,21 +449,14 @@ TEST_F(FloatGuardTest, CalculationsAreGuarded) {
 }
 
 TEST_F(FloatGuardTest, GuardedResultsAreTheSpecifiedOnes) {
-    // Not only the same in every environment, but right: a NaN compares with nothing (mark 0),
-    // and subnormal closes are compared as the numbers they are, whatever denormals-are-zero the
-    // caller has set.
-    CalcFunction fn = entryPoint<CalcFunction>(module("Ambrel"), "AmbrelFunc");
-    ASSERT_NE(fn, nullptr);
-    struct Expected {
-        std::vector<float> closes, marks;
-    };
-    const Expected cases[] = {
-        {{1, kNaN, 3, kInf, -kInf, kInf, kNaN, 2}, {0, 0, 1, -1, 1, 0, 0, 0}},
-        {{0, kTiny, 2 * kTiny, 1e-40f, -1e-40f, 0}, {0, 1, 1, -1, 1, 0}},
-    };
-    for (const Expected &c : cases) {
-        CallRecords records(c.closes.size());
-        records.setPrice('C', Series(c.closes));
+    // Not only the same in every environment, but right: called with every exception unmasked
+    // and with flush-to-zero and denormals-are-zero set.
+    for (const SpecifiedCase &c : kSpecified) {
+        SCOPED_TRACE(c.what);
+        CalcFunction fn = entryPoint<CalcFunction>(module(c.module), c.function);
+        ASSERT_NE(fn, nullptr);
+        CallRecords records(c.bars);
+        c.setup(records);
         int32 status = -1;
         const bool trap = trapped([&] {
             kEnvironments[0].enter();
@@ -348,16 +465,16 @@ TEST_F(FloatGuardTest, GuardedResultsAreTheSpecifiedOnes) {
                         &records.custom, &records.result);
         });
         resetToDefault();
-        ASSERT_FALSE(trap);
+        ASSERT_FALSE(trap) << "the call trapped";
         EXPECT_EQ(status, StatusSuccess);
-        for (std::size_t bar = 1; bar < c.marks.size(); ++bar) {
-            EXPECT_EQ(records.outputBits(bar), bitsOf(c.marks[bar])) << "bar " << bar;
+        for (const auto &[bar, value] : c.values) {
+            EXPECT_EQ(records.outputBits(bar), bitsOf(value)) << "bar " << bar;
         }
     }
 }
 
 TEST_F(FloatGuardTest, QueriesAreGuarded) {
-    for (const char *name : {"Ambrel"}) {
+    for (const char *name : {"Ambrel", "ZENOBAR"}) {
         SCOPED_TRACE(name);
         host::Plugin &plugin = module(name);
         auto info = entryPoint<ZPKInfoFunction>(plugin, "ZPKInfo");
@@ -368,11 +485,35 @@ TEST_F(FloatGuardTest, QueriesAreGuarded) {
         fillPattern(lib);
         expectGuarded(Probe{[&] { return info(&lib); },
                             [&](int32 status) { return bytesOf(status, lib); }});
-        FunctionInfoRec function;
         for (int32 index : {0, -1}) {
+            FunctionInfoRec function;
             fillPattern(function);
             expectGuarded(Probe{[&] { return nth(index, &function); },
                                 [&](int32 status) { return bytesOf(status, function); }});
+        }
+        // The optional queries, where the library has them: every argument of every function,
+        // and every custom string, plus one index past the end of each.
+        auto nthArg = reinterpret_cast<ZPKNthArgFunction>(plugin.module().symbol("ZPKNthArg"));
+        auto nthString = reinterpret_cast<ZPKNthCustomStringFunction>(
+            plugin.module().symbol("ZPKNthCustomString"));
+        for (int32 f = 0; nthArg != nullptr; ++f) {
+            FunctionInfoRec function;
+            if (nth(f, &function) != StatusSuccess) break;
+            for (int32 a = 0; a <= function.argCount; ++a) {
+                ArgInfoRec arg;
+                fillPattern(arg);
+                expectGuarded(Probe{[&] { return nthArg(f, a, &arg); },
+                                    [&](int32 status) { return bytesOf(status, arg); }});
+                if (nthString == nullptr || a == function.argCount || arg.argType != CustomArg) {
+                    continue;
+                }
+                for (int32 k = 0; k <= arg.customStringCount; ++k) {
+                    CustomStringRec text;
+                    fillPattern(text);
+                    expectGuarded(Probe{[&] { return nthString(f, a, k, &text); },
+                                        [&](int32 status) { return bytesOf(status, text); }});
+                }
+            }
         }
     }
 }
