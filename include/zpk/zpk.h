@@ -3,14 +3,30 @@
  *
  * Every plug-in library is built against this one header. It fixes, to the byte, the records that
  * cross the boundary, the argument type and status codes, the calculation-function signature, the
- * query entry points and the calling convention. It compiles as C (C99 and later) and as C++.
+ * query entry points and the calling convention. It compiles as C (C99 and later) and as C++, with
+ * no warning at -Wall -Wextra -pedantic, and may be included by any number of translation units.
+ * It is the public SDK header: the version of the SDK is the version of the CMake package ZPK
+ * (find_package(ZPK) sets ZPK_VERSION); interfaceVersion (1) is the version of the protocol.
  *
  * Ownership, for every record below: the host allocates it, owns it and keeps it alive for the one
  * call that receives it. A library never frees a record, never keeps a pointer to one after it
  * returns, and writes only the fields that the comment beside the record or entry point names.
+ * Every other byte, of the records and of the arrays and texts they point to, is left as it was.
  *
- * Threads: no entry point touches shared writable data. The host may call any entry point from any
- * thread, also at the same time, as long as simultaneous calls do not share a record.
+ * Status: every entry point returns StatusSuccess (0) or StatusFailure (1), never another value.
+ *
+ * State: a library keeps none. Every answer depends only on the arguments of the call: the same
+ * whatever was called before, in the same process or not. No writable globals, no caches, no
+ * initialisation the host must trigger; scratch memory is allocated inside a call and released on
+ * every path before it returns. Nothing is logged, read from files or configured.
+ *
+ * Threads: no entry point touches shared writable data, takes a lock or starts a thread. The host
+ * may call any entry point from any thread, also at the same time, as long as simultaneous calls
+ * do not share a record.
+ *
+ * Texts: every text field is TextFieldSize (100) bytes and holds a NUL-terminated text of at most
+ * 99 single-byte Windows-1252 characters. A library writes one only with the bounded text copy at
+ * the end of this header, so no write ever reaches past the field.
  */
 #ifndef ZPK_ZPK_H
 #define ZPK_ZPK_H
@@ -74,18 +90,23 @@ enum {
 
 /* ---- Calculation records ---------------------------------------------------------------------- */
 
-/* One series with its valid range. Entry i of `values` is bar i; bars firstValid..lastValid (both
+/* One series with its valid range; the host's, like the array `values` points to. Entry i of
+ * `values` is bar i, the same bar in every series of a call; bars firstValid..lastValid (both
  * included) are valid, an empty range has lastValid < firstValid. Libraries report an empty result
- * as 0..-1. Input series are read only; the output series (ResultRec.data) is written by the library:
- * `values` at bars 0 up to the largest lastValid of the series the call reads, and the range. */
+ * as 0..-1. Entries outside the range carry no defined value.
+ * Input series (in PriceDataRec and DataArgs) are read only. The output series (ResultRec.data) is
+ * the one record a calculation writes: `values` at bars 0 up to the largest lastValid of the series
+ * the call reads (the host's array has one entry per bar), then firstValid and lastValid, which it
+ * never reads. */
 typedef struct DataArrayRec {
     float32 *values;
     int32 firstValid;
     int32 lastValid;
 } DataArrayRec;
 
-/* The security's price data, read only. Libraries read only these 88 bytes (on 32-bit x86); the host
- * may keep more after them. No library reads hostData or series6. */
+/* The security's price data: the host's, read only, the first argument of every calculation. A
+ * library reads only these 88 bytes (on 32-bit x86); the host may keep more after them. hostData
+ * and series6 are the host's own: no library reads them. Each series has its own valid range. */
 typedef struct PriceDataRec {
     unsigned char hostData[4];
     DataArrayRec open;     /* letter O */
@@ -97,9 +118,13 @@ typedef struct PriceDataRec {
     DataArrayRec series7;  /* letter I */
 } PriceDataRec;
 
-/* The four argument records, read only. `count` is the number of arguments of that type that the
- * called function declares, in argument order within the type; entries at `count` and above are
- * undefined and never read. A function without arguments reads none of these, not even `count`. */
+/* The four argument records: the host's, read only, one per argument type. `count` (0..MaxArgs) is
+ * the number of arguments of that type that the called function declares (ZPKNthArg), in argument
+ * order within the type: entry 0 of NumericArgs is the function's first numeric argument, whatever
+ * arguments of other types come between. Entries at `count` and above are undefined and never read;
+ * a function reads an entry only after checking `count`, and a function without arguments reads
+ * none of these, not even `count`. The DataArrayRec and the texts the entries point to are the
+ * host's too, read only and valid for the call. */
 typedef struct DataArgs {
     DataArrayRec *args[MaxArgs];
     int32 count;
@@ -120,49 +145,63 @@ typedef struct CustomArgs {
     int32 count;
 } CustomArgs;
 
-/* Where a calculation puts its result. `data` and its `values` array are the host's, with one entry
- * per bar of the security. The library writes data->values, data->firstValid and data->lastValid
- * (never reading the range the host left there) and, only when it returns StatusFailure, a message
- * into errorText with the bounded text copy. A successful call leaves errorText untouched. */
+/* Where a calculation puts its result: the host's, like `data` and its `values` array, which has
+ * one entry per bar of the security. The library writes data->values, data->firstValid and
+ * data->lastValid (never reading the range the host left there) and, only when it returns
+ * StatusFailure, a message into errorText with the bounded text copy. A successful call leaves
+ * every byte of errorText untouched. The pointer `data` itself is never written. */
 typedef struct ResultRec {
     DataArrayRec *data;
     char errorText[TextFieldSize];
 } ResultRec;
 
-/* Every calculation function: the six records in this order, an int32 status. */
+/* Every calculation function: exported under exactly the `name` its ZPKNthFunction row gives, with
+ * the six records in this order and an int32 status, in the ZPK_CALL convention (24 argument bytes
+ * removed by the callee on 32-bit x86). The host may call it without any query in the process.
+ *  - Reads `prices`, the argument records (entries below `count` only) and the arrays they point
+ *    to; writes only result->data (values, firstValid, lastValid) and, on failure, errorText.
+ *  - StatusSuccess: it ran; the reported range may be empty (0..-1) or shorter when there was too
+ *    little data, and errorText is untouched.
+ *  - StatusFailure: it rejected the call; errorText holds the message (bounded text copy) and the
+ *    output range is 0..-1.
+ *  - Works in the default floating-point environment and gives the caller's back; no C++
+ *    exception and no floating-point trap leaves it. Keeps no state; any thread (see the top of
+ *    this file). */
 typedef int32 (ZPK_CALL *CalcFunction)(const PriceDataRec *prices, const DataArgs *dataArgs,
                                        const NumericArgs *numericArgs, const StringArgs *stringArgs,
                                        const CustomArgs *customArgs, ResultRec *result);
 
 /* ---- Query records ---------------------------------------------------------------------------
- * The host allocates each record; the query writes the fields its entry point names below and
- * leaves every other byte as it was. */
+ * The host allocates and owns each record; the query writes the fields its entry point names below
+ * and leaves every other byte as it was, including bytes after a text's NUL. Texts are written with
+ * the bounded text copy. */
 
-/* Filled by ZPKInfo: all three fields. */
+/* Filled by ZPKInfo: all three fields, in every call. */
 typedef struct LibraryInfoRec {
     char copyright[TextFieldSize];
-    int32 functionCount;
+    int32 functionCount;     /* rows of the function table: ZPKNthFunction 0..functionCount-1 */
     int32 interfaceVersion;  /* 1 */
 } LibraryInfoRec;
 
 /* Filled by ZPKNthFunction on success: all three fields; on failure nothing. `name` is exactly the
- * export name of the calculation function. */
+ * export name of the calculation function (CamelCase); `description` one line for the user. */
 typedef struct FunctionInfoRec {
     char name[TextFieldSize];
     char description[TextFieldSize];
-    int32 argCount;
+    int32 argCount;  /* 0 or more: ZPKNthArg 0..argCount-1 */
 } FunctionInfoRec;
 
-/* Filled by ZPKNthArg: customStringCount in every call (0 unless a CustomArg was found), argType and
- * name on success only. */
+/* Filled by ZPKNthArg: customStringCount in every call, first (0 unless a CustomArg was found),
+ * argType and name on success only. */
 typedef struct ArgInfoRec {
-    int32 argType;
-    char name[TextFieldSize];
-    int32 customStringCount;
+    int32 argType;            /* DataArrayArg, NumericArg, StringArg or CustomArg */
+    char name[TextFieldSize]; /* shown to the user */
+    int32 customStringCount;  /* a CustomArg's choices: ZPKNthCustomString 0..count-1; else 0 */
 } ArgInfoRec;
 
-/* Filled by ZPKNthCustomString: an empty text and id -1 in every call, then text and id on success.
- * Several texts of one argument may share an id (a word and its one-letter form). */
+/* Filled by ZPKNthCustomString: an empty text and id -1 in every call, first, then text and id on
+ * success. Several texts of one argument may share an id (a word and its one-letter form); the ids
+ * are the library's own, and the host passes back the id of the chosen text in CustomArgs. */
 typedef struct CustomStringRec {
     char text[TextFieldSize];
     int32 id;
@@ -170,30 +209,42 @@ typedef struct CustomStringRec {
 
 /* ---- Query entry points -----------------------------------------------------------------------
  * Call order of the host: ZPKInfo; ZPKNthFunction for 0..functionCount-1; ZPKNthArg for every
- * argument of a function with arguments; ZPKNthCustomString for every string of a CustomArg. Every
- * answer is a constant: the same whatever was asked before. Indexes count from 0. ZPKNthArg is
- * exported only by a library with a function that takes arguments, ZPKNthCustomString only by one
- * with a CustomArg. */
+ * argument of a function with arguments; ZPKNthCustomString for every string of a CustomArg; then
+ * calculations by name. Every answer is a constant: the same whatever was asked before and however
+ * often. Indexes count from 0; a failing query writes no message (there is no field for one).
+ * ZPKInfo and ZPKNthFunction are exported by every library, ZPKNthArg only by a library with a
+ * function that takes arguments, ZPKNthCustomString only by one with a CustomArg: the host asks
+ * only for what the answers announce. The records are the host's; any thread (see the top of this
+ * file).
+ * Argument bytes removed by the callee on 32-bit x86: 4, 8, 12 and 16. */
 typedef int32 (ZPK_CALL *ZPKInfoFunction)(LibraryInfoRec *info);
 typedef int32 (ZPK_CALL *ZPKNthFunctionFunction)(int32 functionIndex, FunctionInfoRec *info);
 typedef int32 (ZPK_CALL *ZPKNthArgFunction)(int32 functionIndex, int32 argIndex, ArgInfoRec *info);
 typedef int32 (ZPK_CALL *ZPKNthCustomStringFunction)(int32 functionIndex, int32 argIndex,
                                                      int32 stringIndex, CustomStringRec *info);
 
-/* Never fails. */
+/* Writes copyright, functionCount and interfaceVersion (1); StatusSuccess, never fails. */
 ZPK_EXTERN_C ZPK_EXPORT int32 ZPK_CALL ZPKInfo(LibraryInfoRec *info);
-/* StatusFailure, record untouched, for an index outside the function table. */
+/* Writes name, description and argCount of row functionIndex. For an index outside the function
+ * table, negative ones included: StatusFailure, and the record is left byte for byte as it was. */
 ZPK_EXTERN_C ZPK_EXPORT int32 ZPK_CALL ZPKNthFunction(int32 functionIndex, FunctionInfoRec *info);
-/* StatusFailure for a pair outside the argument table; customStringCount is then 0. */
+/* Writes customStringCount = 0 before looking at either index, then argType, name and (for a
+ * CustomArg) customStringCount of that argument. For a pair outside the argument table, also any
+ * pair of a function without arguments: StatusFailure, customStringCount 0 the only field
+ * written. */
 ZPK_EXTERN_C ZPK_EXPORT int32 ZPK_CALL ZPKNthArg(int32 functionIndex, int32 argIndex,
                                                  ArgInfoRec *info);
-/* StatusFailure for a triple that names no custom string; the record then holds "" and id -1. */
+/* Writes an empty text and id -1 before looking at any index, then the text and id of that choice.
+ * For a triple that names no custom string, also any argument that is not a CustomArg:
+ * StatusFailure, and the record holds "" and id -1. */
 ZPK_EXTERN_C ZPK_EXPORT int32 ZPK_CALL ZPKNthCustomString(int32 functionIndex, int32 argIndex,
                                                           int32 stringIndex, CustomStringRec *info);
 
 /* ---- The bounded text copy --------------------------------------------------------------------
+ * The one way a library writes a text field (copyright, name, description, text, errorText).
  * Writes at most TextFieldSize - 1 characters of `source` (NULL counts as empty) and a NUL into
- * `field`; a longer source is cut. Nothing beyond the field is ever written.
+ * `field`, which must be a whole text field; a longer source is cut after its 99th character.
+ * Nothing beyond the field is ever written. Stateless, any thread.
  * zpk_copy_text leaves the bytes after the NUL as they were; zpk_copy_text_padded fills the rest of
  * the first TextFieldSize - 1 bytes with NUL as well. Returns the number of characters copied. */
 static inline size_t zpk_copy_text(char *field, const char *source)
