@@ -1,20 +1,13 @@
 #include "moving_average.hpp"
 
 #include "numeric.hpp"
+#include "sliding_window_average.hpp"
 
 #include <cstddef>
 #include <vector>
 
 namespace zenobar {
 namespace {
-
-// The divisor of a window, a float32: n, or the sum of the weights 1..n computed in floating point
-// (which loses exactness above n = 5792).
-double windowDivisor(int32 n, bool weighted) {
-    const double count = n;
-    const double divisor = weighted ? (1.0 + count) * count / 2.0 : count;
-    return static_cast<float>(divisor);
-}
 
 // Enough valid bars for the period, inside the close range; compared on wide integers.
 bool usableForPeriod(const DataArrayRec &source, int32 n, const DataArrayRec &close) {
@@ -29,24 +22,38 @@ void triangularAverage(const DataArrayRec &source, DataArrayRec &target, int32 n
     const int32 m = triangularLength(n);
     std::vector<float> scratchValues(static_cast<std::size_t>(source.lastValid) + 2, 0.0f);
     DataArrayRec scratch{scratchValues.data(), 0, -1};
-    windowAverage(source, scratch, m, false);
-    windowAverage(scratch, target, m, false);
+    slidingWindowAverage(source, scratch, m, false);
+    slidingWindowAverage(scratch, target, m, false);
 }
 
 }  // namespace
+
+double windowDivisor(int32 n, bool weighted) {
+    const double count = n;
+    const double divisor = weighted ? (1.0 + count) * count / 2.0 : count;
+    return static_cast<float>(divisor);
+}
+
+double windowSumAfresh(const float32 *values, Bar start, int32 n, bool weighted) {
+    double sum = 0.0;
+    for (Bar j = 0; j < n; ++j) {
+        const double weight = weighted ? static_cast<double>(j + 1) : 1.0;
+        sum = sum + weight * static_cast<double>(values[start + j]);
+    }
+    return sum;
+}
+
+float windowAverageValue(double sum, double divisor) {
+    return storedValue(clampToSingle(sum) / divisor);
+}
 
 void windowAverage(const DataArrayRec &source, DataArrayRec &target, int32 n, bool weighted) {
     const Bar first = source.firstValid;
     const Bar last = source.lastValid;
     const double divisor = windowDivisor(n, weighted);
     for (Bar start = first; start + n - 1 <= last; ++start) {
-        double sum = 0.0;
-        for (Bar j = 0; j < n; ++j) {
-            const double weight = weighted ? static_cast<double>(j + 1) : 1.0;
-            sum = sum + weight * static_cast<double>(source.values[start + j]);
-        }
-        sum = clampToSingle(sum);
-        target.values[start + n - 1] = storedValue(sum / divisor);
+        target.values[start + n - 1] =
+            windowAverageValue(windowSumAfresh(source.values, start, n, weighted), divisor);
     }
     setRange(target, first + n - 1, last);
 }
@@ -93,13 +100,13 @@ int32 movingAverage(const zpk::Call &call) {
     const int32 n = *period;
     switch (method) {
     case SimpleMethod:
-        windowAverage(source, output, n, false);
+        slidingWindowAverage(source, output, n, false);
         break;
     case TriangularMethod:
         triangularAverage(source, output, n);
         break;
     case WeightedMethod:
-        windowAverage(source, output, n, true);
+        slidingWindowAverage(source, output, n, true);
         break;
     case ExponentialMethod:
         exponentialAverage(source, output, n);

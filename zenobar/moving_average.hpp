@@ -3,6 +3,7 @@
 #ifndef ZENOBAR_MOVING_AVERAGE_HPP
 #define ZENOBAR_MOVING_AVERAGE_HPP
 
+#include "numeric.hpp"
 #include "zpk/plugin.hpp"
 
 namespace zenobar {
@@ -18,7 +19,22 @@ enum Method : int32 {
 // Averages of source bars t - n + 1 .. t, each window summed afresh in bar order; with weights the
 // oldest bar weighs 1 and bar t weighs n. Writes target bars F + n - 1 .. L and the target range
 // F + n - 1 .. L (also when no window fits). n is at least 1.
+//
+// This is the literal form, bars x n additions; MyMov runs slidingWindowAverage
+// (sliding_window_average.hpp), which gives the same bits, and this one is its reference.
 void windowAverage(const DataArrayRec &source, DataArrayRec &target, int32 n, bool weighted);
+
+// The pieces of one window of windowAverage, shared with the sliding form so that a window it
+// cannot slide over is computed by the very same code.
+//
+// The divisor of a window, a float32: n, or the sum of the weights 1..n computed in floating point
+// (which loses exactness above n = 5792).
+double windowDivisor(int32 n, bool weighted);
+// The sum of values[start] .. values[start + n - 1] afresh, in bar order from 0, each term (times
+// its weight j + 1 when weighted) added into a double.
+double windowSumAfresh(const float32 *values, Bar start, int32 n, bool weighted);
+// The value stored for a window sum: the sum clamped, divided by the divisor, clamped and rounded.
+float windowAverageValue(double sum, double divisor);
 
 // Exponential average with factor 2 / n, seeded with the mean of the first n bars at F + n - 1;
 // each later bar reads the previous stored value back. Writes target bars F + n - 1 .. L and that
