@@ -316,6 +316,24 @@ const CalculationCase kCalculations[] = {
          zenobarSource(r, kExtremes);
          r.addNumber(kHuge);
      }},
+    // The cycle-period engine over extremes: products and sums beyond the float range, inf - inf,
+    // arctangents of huge and NaN quotients.
+    {"BrevanePeriod over extremes", "Brevane", "BrevanePeriod", kExtremes.size(),
+     [](CallRecords &r) { r.addData(Series(kExtremes)); }},
+    {"ChannelHigh over extremes, NaN multiplier", "Brevane", "ChannelHigh", kExtremes.size(),
+     [](CallRecords &r) {
+         r.setPrice('H', Series(kExtremes));
+         r.addData(Series(kExtremes));
+         r.addNumber(kNaN);
+         r.addNumber(0);
+     }},
+    {"ChannelLow over extremes, largest multiplier", "Brevane", "ChannelLow", kExtremes.size(),
+     [](CallRecords &r) {
+         r.setPrice('L', Series(kExtremes, 1, 15));
+         r.addData(Series(kExtremes));
+         r.addNumber(kHuge);
+         r.addNumber(-kInf);
+     }},
     {"SumArrays CCHL over extremes", "ZENOBAR", "SumArrays", kExtremes.size(),
      [](CallRecords &r) {
          std::vector<float> negated;
@@ -368,6 +386,12 @@ const SpecifiedCase kSpecified[] = {
          r.addNumber(0);
      },
      {{1, kClampLower}, {2, -kClampLower}}},
+    // The engine's warm-up values, whatever the input.
+    {"BrevanePeriod: the warm-up periods over extremes", "Brevane", "BrevanePeriod",
+     kExtremes.size(), [](CallRecords &r) { r.addData(Series(kExtremes)); },
+     {{5, float(1.2000000476837158)}, {6, float(2.1600000858306885)},
+      {7, float(2.9280002117156982)}, {8, float(3.5424001216888428)},
+      {9, float(4.0339202880859375)}}},
     {"MyMov simple, n = 2, of 3e38 twice", "ZENOBAR", "MyMov", 3,
      [](CallRecords &r) {
          zenobarSource(r, {0, 3e38f, 3e38f});
@@ -474,7 +498,7 @@ TEST_F(FloatGuardTest, GuardedResultsAreTheSpecifiedOnes) {
 }
 
 TEST_F(FloatGuardTest, QueriesAreGuarded) {
-    for (const char *name : {"Ambrel", "ZENOBAR"}) {
+    for (const char *name : {"Ambrel", "Brevane", "ZENOBAR"}) {
         SCOPED_TRACE(name);
         host::Plugin &plugin = module(name);
         auto info = entryPoint<ZPKInfoFunction>(plugin, "ZPKInfo");
