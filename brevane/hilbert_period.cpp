@@ -56,8 +56,8 @@ constexpr double kSmallestNormalFloat = static_cast<double>(std::numeric_limits<
 // the input smoothing three, and bars firstValid and firstValid + 1 never enter.
 constexpr std::int64_t kFirstComputedOffset = 5;
 
-// One scratch series: a double per bar, zero until this call computes the bar. Bars below 0 are
-// read as 0, like the bars not computed yet.
+// One scratch series of the literal form: a double per bar, zero until this call computes the bar.
+// Bars below 0 are read as 0, like the bars not computed yet.
 class BarSeries {
 public:
     explicit BarSeries(std::size_t barCount) : values_(barCount, 0.0) {}
@@ -71,32 +71,53 @@ private:
     std::vector<double> values_;
 };
 
-// The fourteen series of one call, allocated and zeroed together.
-struct HilbertScratch {
-    explicit HilbertScratch(std::size_t barCount)
-        : smooth(barCount), detrender(barCount), quadrature1(barCount), inPhase1(barCount),
-          shiftedInPhase(barCount), shiftedQuadrature(barCount), inPhase2(barCount),
-          quadrature2(barCount), productII(barCount), productQI(barCount), productQQ(barCount),
-          productIQ(barCount), homodyneRe(barCount), homodyneIm(barCount) {}
+// The same series kept for its last eight bars only. No step reads a series more than six bars
+// back, so the entry of bar b is overwritten by bar b + 8 only after its last read, and a slot not
+// written yet reads 0 exactly where the whole series would (a bar not computed yet, or below 0):
+// the values read, and so every result, are those of BarSeries.
+class RecentBars {
+public:
+    double operator[](std::int64_t bar) const { return values_[slotOf(bar)]; }
+    void set(std::int64_t bar, double value) { values_[slotOf(bar)] = value; }
 
-    BarSeries smooth;
-    BarSeries detrender;
-    BarSeries quadrature1;
-    BarSeries inPhase1;
-    BarSeries shiftedInPhase;
-    BarSeries shiftedQuadrature;
-    BarSeries inPhase2;
-    BarSeries quadrature2;
-    BarSeries productII;
-    BarSeries productQI;
-    BarSeries productQQ;
-    BarSeries productIQ;
-    BarSeries homodyneRe;
-    BarSeries homodyneIm;
+private:
+    static constexpr std::uint64_t kSlots = 8;  // a power of two above the deepest read, six
+    static std::size_t slotOf(std::int64_t bar) {
+        return static_cast<std::size_t>(static_cast<std::uint64_t>(bar) & (kSlots - 1));
+    }
+    double values_[kSlots] = {};
+};
+
+// The fourteen series of one call, allocated and zeroed together: whole series (BarSeries, built
+// from the bar count) or their last bars (RecentBars).
+template <class Series>
+struct HilbertScratch {
+    template <class... SeriesArgs>
+    explicit HilbertScratch(const SeriesArgs &...args)
+        : smooth(args...), detrender(args...), quadrature1(args...), inPhase1(args...),
+          shiftedInPhase(args...), shiftedQuadrature(args...), inPhase2(args...),
+          quadrature2(args...), productII(args...), productQI(args...), productQQ(args...),
+          productIQ(args...), homodyneRe(args...), homodyneIm(args...) {}
+
+    Series smooth;
+    Series detrender;
+    Series quadrature1;
+    Series inPhase1;
+    Series shiftedInPhase;
+    Series shiftedQuadrature;
+    Series inPhase2;
+    Series quadrature2;
+    Series productII;
+    Series productQI;
+    Series productQQ;
+    Series productIQ;
+    Series homodyneRe;
+    Series homodyneIm;
 };
 
 // 0.75·s[i-2] + 0.25·s[i] - 0.75·s[i-4] - 0.25·s[i-6], left to right.
-double fourTapFilter(const BarSeries &s, std::int64_t i) {
+template <class Series>
+double fourTapFilter(const Series &s, std::int64_t i) {
     return kNearTap * s[i - 2] + kFarTap * s[i] - kNearTap * s[i - 4] - kFarTap * s[i - 6];
 }
 
@@ -136,7 +157,9 @@ float32 finalPeriod(float32 raw, float32 previousPeriod) {
     return static_cast<float32>(kPeriodKeep * previous + kPeriodTake * static_cast<double>(p));
 }
 
-void measureBar(const float32 *values, float32 *period, HilbertScratch &s, std::int64_t i) {
+// Steps 1 to 13 of one bar; one body for both kinds of scratch series, so both give the same bits.
+template <class Series>
+void measureBar(const float32 *values, float32 *period, HilbertScratch<Series> &s, std::int64_t i) {
     s.smooth.set(i, smoothedInput(values, i));
 
     const double gain = kGainSlope * static_cast<double>(period[i - 1]) + kGainIntercept;
@@ -189,14 +212,26 @@ double ClampToFloatRange(double x) {
 
 int32 CalcHilbertPeriod(const float32 *values, int32 firstValid, int32 lastValid, float32 *period,
                         int32 barCount) {
+    static_cast<void>(barCount);  // sizes whole series only; the recent bars do not depend on it
     // In 64 bits: firstValid + 5 must not wrap when firstValid lies near the int32 limit.
+    const std::int64_t first = static_cast<std::int64_t>(firstValid) + kFirstComputedOffset;
+    const std::int64_t last = lastValid;
+    HilbertScratch<RecentBars> recent;
+    for (std::int64_t i = first; i <= last; ++i) {
+        measureBar(values, period, recent, i);
+    }
+    return kPeriodMeasured;
+}
+
+int32 CalcHilbertPeriodLiteral(const float32 *values, int32 firstValid, int32 lastValid,
+                               float32 *period, int32 barCount) {
     const std::int64_t first = static_cast<std::int64_t>(firstValid) + kFirstComputedOffset;
     const std::int64_t last = lastValid;
     if (first > last) {
         return kPeriodMeasured;  // too few bars: nothing to compute, nothing to allocate
     }
     try {
-        HilbertScratch scratch(static_cast<std::size_t>(barCount));
+        HilbertScratch<BarSeries> scratch(static_cast<std::size_t>(barCount));
         for (std::int64_t i = first; i <= last; ++i) {
             measureBar(values, period, scratch, i);
         }

@@ -10,7 +10,7 @@ namespace brevane {
 
 // Status of CalcHilbertPeriod.
 constexpr int32 kPeriodMeasured = 0;
-constexpr int32 kScratchNotObtained = 1;  // the fourteen scratch series could not be allocated
+constexpr int32 kScratchNotObtained = 1;  // scratch memory for the periods could not be obtained
 
 // Keeps a double inside the magnitude range of a 32-bit float: a non-zero result has a magnitude
 // between the smallest normal float (2^-126) and the largest float; zero stays zero (with its sign)
@@ -26,10 +26,17 @@ double ClampToFloatRange(double x);
 // `period` as stored, so the zeros matter: they make the warm-up values 1.2, 2.16, 2.928, 3.5424
 // and 4.03392 whatever the input.
 //
-// This is the literal form of the algorithm, one bar at a time over fourteen scratch series; any
-// faster form must give the same bits.
+// The fourteen intermediate series are kept for their last eight bars only (no step reads one
+// further back than six bars), in a few hundred bytes of the call's own: the scratch memory does not
+// grow with the bars, nothing is allocated, and the status is always kPeriodMeasured.
 int32 CalcHilbertPeriod(const float32 *values, int32 firstValid, int32 lastValid, float32 *period,
                         int32 barCount);
+
+// The literal form, the reference of CalcHilbertPeriod: the same steps over fourteen whole series of
+// barCount doubles, allocated and zeroed for the call. Same arguments, same periods bit for bit;
+// kScratchNotObtained if the series cannot be allocated.
+int32 CalcHilbertPeriodLiteral(const float32 *values, int32 firstValid, int32 lastValid,
+                               float32 *period, int32 barCount);
 
 }  // namespace brevane
 

@@ -137,19 +137,19 @@ TEST_F(BrevanePeriodTest, APeriodArrayBeyondTheInt32BarCountFailsTheCalculation)
 }
 
 TEST_F(BrevanePeriodTest, ScratchMemoryThatCannotBeObtainedFailsTheCalculation) {
-    const int32 last = 4 * 1024 * 1024 - 1;  // the engine's scratch: 14 series of 32 MiB
+    // The call's only scratch that grows with the bars is the period array, here 16 MiB; the engine
+    // itself keeps a few hundred bytes. The room left suffices for the 16 MiB copy the test makes of
+    // the input before the call, not for the period array as well.
+    const int32 last = 4 * 1024 * 1024 - 1;
     CallRecords call = periodCall(Series(randomPrices(last + 1, 9)), last + 1);
     int32 status;
     {
-        AddressSpaceLimit limit(128u << 20);
+        AddressSpaceLimit limit(24u << 20);
         if (!limit.enforced()) GTEST_SKIP() << "the address-space limit is not enforced here";
         status = call.call(brevanePeriod);
     }
-    // The period array was obtained and copied (all zeros); the engine's series were not.
-    expectFailed(call, status, "Hilbert Period Calculation Failed", false);
-    for (int32 bar = 0; bar <= last; ++bar) {
-        ASSERT_EQ(call.outputBits(bar), 0u) << "bar " << bar;
-    }
+    // The period array was not obtained: nothing was measured or copied.
+    expectFailed(call, status, "Hilbert Period Calculation Failed");
 }
 
 #if defined(__GLIBC__) && (defined(__x86_64__) || defined(__i386__))
