@@ -1,6 +1,7 @@
 // ChannelHigh and ChannelLow: one algorithm over the twin table of channel_walk.hpp.
 #include "arguments.hpp"
 #include "call_rules.hpp"
+#include "channel_sweep.hpp"
 #include "channel_walk.hpp"
 #include "computations.hpp"
 
@@ -28,7 +29,7 @@ int32 channelBreakout(const ChannelTwin &twin, const zpk::Call &call) {
         const LookBackLengths lengths =
             boundLookBackLengths(call.numericArgs->args[kMultiplierEntry],
                                  call.numericArgs->args[kAlternateEntry]);
-        walkChannel(twin, series, cycle.periods.data(), cycle.periods.size(), lengths, out.values);
+        sweepChannel(twin, series, cycle.periods.data(), cycle.periods.size(), lengths, out.values);
         status = cycle.status;
     }
     out.firstValid = series.firstValid + kUnreportedBars;

@@ -20,10 +20,6 @@ double boundLength(double length) {
     return length;
 }
 
-bool replaces(Extreme extreme, float32 running, float32 candidate) {
-    return extreme == Extreme::Highest ? running < candidate : running > candidate;
-}
-
 // A length of at least 1 truncated toward zero. Lengths from the engine's periods stay at or below
 // 5000; a longer one walks the same offsets as the int32 limit, since no offset reaches bar 0.
 int32 truncateToDepth(double length) {

@@ -27,6 +27,12 @@ struct ChannelTwin {
 inline constexpr ChannelTwin kHighChannel{&PriceDataRec::high, 0.0f, Extreme::Highest};
 inline constexpr ChannelTwin kLowChannel{&PriceDataRec::low, 100000.0f, Extreme::Lowest};
 
+// True if `candidate` replaces the running value of a bar: strictly above it (Highest) or strictly
+// below it (Lowest). A NaN candidate never does, and of equal values the one met first stays.
+inline bool replaces(Extreme extreme, float32 running, float32 candidate) {
+    return extreme == Extreme::Highest ? running < candidate : running > candidate;
+}
+
 // The two numeric arguments, widened and bounded to 0..100 (a NaN counts as 0).
 struct LookBackLengths {
     double multiplier;
@@ -48,8 +54,9 @@ float32 channelValue(const ChannelTwin &twin, const float32 *series, int32 first
 // lastValid; none when the range is reversed). `periods` holds the cycle period of bars 0 ..
 // periodCount - 1; a bar at or beyond periodCount has period 0.
 //
-// This is the literal walk: every bar visits its offsets one by one (up to 5000 of them); any faster
-// form must give the same values, start value and the cut at bar 1 included.
+// This is the literal walk: every bar visits its offsets one by one (up to 5000 of them). The
+// channel functions run sweepChannel (channel_sweep.hpp), which gives the same values in
+// O(log depth) per bar; this is its reference, and its fallback when its memory is not obtained.
 void walkChannel(const ChannelTwin &twin, const DataArrayRec &series, const float32 *periods,
                  std::size_t periodCount, const LookBackLengths &lengths, float32 *out);
 
