@@ -5,6 +5,7 @@
 #include "text.hpp"
 
 #include <optional>
+#include <vector>
 
 namespace zpk::host {
 
@@ -29,8 +30,29 @@ std::vector<std::string> argumentNames(const FunctionInfo &function) {
     return names;
 }
 
-// The declared argument called `name`: the one spelt exactly so, else the first that matches
-// without regard to letter case.
+[[noreturn]] void throwUnknownArgument(const FunctionInfo &function, const std::string &name) {
+    if (function.args.empty()) {
+        throw InputError(function.name + " takes no arguments, but '" + name + "' was given");
+    }
+    throw InputError(function.name + " has no argument '" + name + "' (its arguments: " +
+                     joinNames(argumentNames(function)) + ")");
+}
+
+SeriesView viewOf(const PriceSeries &series) {
+    return SeriesView{series.values.data(), series.firstValid, series.lastValid};
+}
+
+// An argument name reduced to what a user must get right: letters and digits, any case.
+std::string nameKey(const std::string &name) {
+    std::string key;
+    for (char c : lowerCase(name)) {
+        if (c != ' ' && c != '_' && c != '-') key += c;
+    }
+    return key;
+}
+
+}  // namespace
+
 std::optional<std::size_t> findArgument(const FunctionInfo &function, const std::string &name) {
     for (std::size_t i = 0; i < function.args.size(); ++i) {
         if (function.args[i].name == name) return i;
@@ -38,15 +60,10 @@ std::optional<std::size_t> findArgument(const FunctionInfo &function, const std:
     for (std::size_t i = 0; i < function.args.size(); ++i) {
         if (equalsIgnoringCase(function.args[i].name, name)) return i;
     }
-    return std::nullopt;
-}
-
-[[noreturn]] void throwUnknownArgument(const FunctionInfo &function, const std::string &name) {
-    if (function.args.empty()) {
-        throw InputError(function.name + " takes no arguments, but '" + name + "' was given");
+    for (std::size_t i = 0; i < function.args.size(); ++i) {
+        if (nameKey(function.args[i].name) == nameKey(name)) return i;
     }
-    throw InputError(function.name + " has no argument '" + name + "' (its arguments: " +
-                     joinNames(argumentNames(function)) + ")");
+    return std::nullopt;
 }
 
 // The id of the custom string `text`. Several strings may match without regard to case; one spelt
@@ -72,26 +89,35 @@ int32 customChoiceId(const ArgumentInfo &arg, const std::string &text, const std
     return *id;
 }
 
-SeriesView wholeSeries(const std::vector<float> &values) {
-    return SeriesView{values.data(), 0, static_cast<int32>(values.size()) - 1};
+const std::vector<std::string> &priceSeriesNames() {
+    static const std::vector<std::string> names = {"open", "high", "low", "close", "volume", "oi"};
+    return names;
 }
 
-}  // namespace
-
-SeriesView priceSeriesNamed(const PriceTable &prices, const std::string &name) {
+std::optional<SeriesView> findPriceSeries(const PriceTable &prices, const std::string &name) {
     const std::string key = lowerCase(name);
-    if (key == "open") return wholeSeries(prices.open);
-    if (key == "high") return wholeSeries(prices.high);
-    if (key == "low") return wholeSeries(prices.low);
-    if (key == "close") return wholeSeries(prices.close);
-    if (key == "volume") return wholeSeries(prices.volume);
+    if (key == "open") return viewOf(prices.open);
+    if (key == "high") return viewOf(prices.high);
+    if (key == "low") return viewOf(prices.low);
+    if (key == "close") return viewOf(prices.close);
+    if (key == "volume") {
+        if (!prices.volume.present) {
+            throw InputError("volume names the volumes, but the price file has no Volume column");
+        }
+        return viewOf(prices.volume);
+    }
     if (key == "oi") {
-        if (!prices.hasOpenInterest()) {
+        if (!prices.openInterest.present) {
             throw InputError("oi names the open interest, but the price file has no OpenInterest column");
         }
-        return wholeSeries(prices.openInterest);
+        return viewOf(prices.openInterest);
     }
-    throw InputError("'" + name + "' is not a price series (open, high, low, close, volume, oi)");
+    return std::nullopt;
+}
+
+SeriesView priceSeriesNamed(const PriceTable &prices, const std::string &name) {
+    if (std::optional<SeriesView> series = findPriceSeries(prices, name)) return *series;
+    throw InputError("'" + name + "' is not a price series (" + joinNames(priceSeriesNames()) + ")");
 }
 
 ArgumentValue parseArgumentValue(const ArgumentInfo &arg, const std::string &text,

@@ -5,6 +5,7 @@
 #include "plugin.hpp"
 #include "price_file.hpp"
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -22,9 +23,26 @@ struct SeriesView {
 // number (NumericArg), a text in Windows-1252 (StringArg) or the id of a custom string (CustomArg).
 using ArgumentValue = std::variant<SeriesView, float, std::string, int32>;
 
-// The price series a data-array argument may name: open, high, low, close, volume, oi (any letter
-// case). Throws InputError for another name, or for oi when the file has no OpenInterest.
+// The names of the price series a data-array argument may take: open, high, low, close, volume,
+// oi (the open interest), in any letter case.
+const std::vector<std::string> &priceSeriesNames();
+
+// The price series `name`, with its valid range; nothing when `name` is no series name. Throws
+// InputError for volume or oi when the file has no such column.
+std::optional<SeriesView> findPriceSeries(const PriceTable &prices, const std::string &name);
+
+// The same, throwing InputError for a name that is no series name.
 SeriesView priceSeriesNamed(const PriceTable &prices, const std::string &name);
+
+// The declared argument called `name`: the one spelt exactly so, else the first that matches
+// without regard to letter case, else the first that matches when spaces, '_' and '-' are left out
+// as well ("da_initials" names "DA Initials").
+std::optional<std::size_t> findArgument(const FunctionInfo &function, const std::string &name);
+
+// The id of the custom string `text` of `arg`: the one spelt exactly so, else the ones that match
+// without regard to letter case, which must agree on the id. Throws InputError, with `where`
+// naming the argument, when none matches or the matches disagree.
+int32 customChoiceId(const ArgumentInfo &arg, const std::string &text, const std::string &where);
 
 // `text` (UTF-8, as the user typed it) read as an argument of `arg`'s type, whose name and custom
 // strings are in UTF-8 too. `where` names the argument in messages.

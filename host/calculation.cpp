@@ -34,12 +34,12 @@ public:
 
 private:
     DataArrayRec seriesRecord(const SeriesView &series) const;
-    DataArrayRec priceRecord(const std::vector<float> &values) const;
+    DataArrayRec priceRecord(const PriceSeries &series) const;
     void fillPrices(const PriceTable &prices);
     void fillUnusedEntries();
     void addArgument(const FunctionInfo &function, std::size_t index, const ArgumentValue &value);
 
-    std::size_t bars_;
+    std::size_t entries_;  // the bars and the slot before the first
     std::vector<float> blankValues_;  // behind every series the call has no data for
     DataArrayRec blank_{};
     std::vector<DataArrayRec> dataRecords_;
@@ -57,11 +57,8 @@ private:
 
 CallRecords::CallRecords(const FunctionInfo &function, const PriceTable &prices,
                          const std::vector<ArgumentValue> &arguments)
-    : bars_(prices.barCount()), blankValues_(prices.barCount(), 0.0f),
-      output_(prices.barCount(), kUnwrittenOutput) {
-    if (bars_ > static_cast<std::size_t>(std::numeric_limits<int32>::max())) {
-        throw InputError("the price file has more bars than a series can number");
-    }
+    : entries_(prices.entryCount()), blankValues_(prices.entryCount(), 0.0f),
+      output_(prices.entryCount(), kUnwrittenOutput) {
     blank_ = DataArrayRec{blankValues_.data(), 0, -1};
     fillPrices(prices);
     fillUnusedEntries();
@@ -78,9 +75,9 @@ DataArrayRec CallRecords::seriesRecord(const SeriesView &series) const {
     return DataArrayRec{const_cast<float32 *>(series.values), series.firstValid, series.lastValid};
 }
 
-DataArrayRec CallRecords::priceRecord(const std::vector<float> &values) const {
-    if (values.size() != bars_) return blank_;
-    return seriesRecord(SeriesView{values.data(), 0, static_cast<int32>(bars_) - 1});
+DataArrayRec CallRecords::priceRecord(const PriceSeries &series) const {
+    if (!series.present || series.values.size() != entries_) return blank_;
+    return seriesRecord(SeriesView{series.values.data(), series.firstValid, series.lastValid});
 }
 
 void CallRecords::fillPrices(const PriceTable &prices) {

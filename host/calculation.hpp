@@ -15,7 +15,7 @@ namespace zpk::host {
 struct CalculationResult {
     int32 status = StatusFailure;
     std::string errorText;     // only when status is not StatusSuccess
-    std::vector<float> values; // one entry per bar
+    std::vector<float> values; // one entry per bar and one for the slot before the first
     int32 firstValid = 0;      // the range as the function reported it
     int32 lastValid = -1;
 

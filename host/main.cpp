@@ -1,5 +1,6 @@
-// zpkhost: loads an indicator plug-in by path, shows what it offers, and runs its functions on
-// daily prices read from a CSV file.
+// zpkhost: loads indicator plug-ins by path, shows what they offer, runs their functions on daily
+// prices read from a CSV file (as formulas, printed as CSV or JSON and drawn as a chart), and checks
+// a plug-in against the rules of the interface.
 #include "commands.hpp"
 #include "input_error.hpp"
 
@@ -27,19 +28,33 @@ void addInfoCommand(CLI::App &app, zpk::host::InfoRequest &request) {
     info->add_option("MODULE", request.modulePath, "Path of the plug-in module")->required();
 }
 
-void addRunCommand(CLI::App &app, zpk::host::RunRequest &request) {
+void addRunCommand(CLI::App &app, zpk::host::RunRequest &request, std::string &format) {
     CLI::App *run = app.add_subcommand(
-        "run", "Call one function of the module on the prices and print its output as CSV");
-    run->add_option("MODULE", request.modulePath, "Path of the plug-in module")->required();
-    run->add_option("FUNCTION", request.functionName, "Name of the function to call")->required();
-    run->add_option("ARGUMENT", request.assignments,
-                    "NAME=VALUE for every argument of the function: a price series (open, high, "
-                    "low, close, volume, oi), a number, a text, or one of a custom argument's "
-                    "strings");
+        "run",
+        "Run formulas on the prices: zpkhost run --prices FILE.csv --module MODULE... FORMULA...\n"
+        "(or one function: zpkhost run MODULE FUNCTION --prices FILE.csv [NAME=VALUE ...])");
+    run->add_option("WORDS", request.words,
+                    "With --module: formulas such as 'MyMov(BrevanePeriod(close), 10, Exponential)', "
+                    "arguments by position or NAME=VALUE, a data array a price series (open, high, "
+                    "low, close, volume, oi) or another call. Without: MODULE FUNCTION NAME=VALUE...");
+    run->add_option("--module,-m", request.modulePaths,
+                    "A plug-in module whose functions the formulas call (repeat for more)")
+        ->allow_extra_args(false);
     run->add_option("--prices", request.pricesPath,
-                    "CSV file with a header row: Date, Open, High, Low, Close, Volume and "
-                    "optionally OpenInterest")
+                    "CSV file with a header row: Date, Open, High, Low, Close, optionally Volume and "
+                    "OpenInterest")
         ->required();
+    run->add_option("--format", format, "Output on stdout: csv (the default) or json")
+        ->transform(CLI::IsMember({"csv", "json"}, CLI::ignore_case));
+    run->add_option("--range", request.range,
+                    "FROM:TO, dates of the bars to print and draw (either may be left empty)");
+    run->add_option("--chart", request.chartPath, "Also draw the prices and every call into this SVG file");
+}
+
+void addCheckCommand(CLI::App &app, zpk::host::CheckRequest &request) {
+    CLI::App *check = app.add_subcommand(
+        "check", "Check plug-in modules against the rules of the interface; one line per broken rule");
+    check->add_option("MODULE", request.modulePaths, "Paths of the plug-in modules")->required();
 }
 
 }  // namespace
@@ -52,8 +67,11 @@ int main(int argc, char **argv) {
     app.require_subcommand(1);
     zpk::host::InfoRequest infoRequest;
     zpk::host::RunRequest runRequest;
+    zpk::host::CheckRequest checkRequest;
+    std::string format = "csv";
     addInfoCommand(app, infoRequest);
-    addRunCommand(app, runRequest);
+    addRunCommand(app, runRequest, format);
+    addCheckCommand(app, checkRequest);
 
     try {
         app.parse(argc, argv);
@@ -68,7 +86,9 @@ int main(int argc, char **argv) {
 
     try {
         if (app.got_subcommand("info")) return zpk::host::showInfo(infoRequest, std::cout);
-        return zpk::host::runFunction(runRequest, std::cout, std::cerr);
+        if (app.got_subcommand("check")) return zpk::host::checkModules(checkRequest, std::cout);
+        runRequest.format = format == "json" ? zpk::host::OutputFormat::Json : zpk::host::OutputFormat::Csv;
+        return zpk::host::runCalls(runRequest, std::cout, std::cerr);
     } catch (const zpk::host::InputError &e) {
         complain(e.what());
         return ExitBadInput;

@@ -1,128 +1,16 @@
-// zpkhost run as a separate program, the way a user runs it: its standard output and error go to
-// files, its exit status is checked. Price files are the sample of examples/ and small ones the
-// tests write into a folder of their own.
-#include "plugin_fixture.hpp"
-
-#include <gtest/gtest.h>
+// zpkhost info and the one-function form of zpkhost run (MODULE FUNCTION NAME=VALUE...), on the
+// sample prices of examples/ and on small price files the tests write.
+#include "zpkhost_runner.hpp"
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
-
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
 
 namespace zpk::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A built-in location, or the environment's when the tests run where the build folder is seen
-// under another path.
-std::string setting(const char *variable, const char *builtIn) {
-    const char *overridden = std::getenv(variable);
-    return overridden != nullptr ? overridden : builtIn;
-}
-
-std::string zpkhostPath() { return setting("ZPKHOST", ZPKHOST_PATH); }
-std::string examplesDir() { return setting("ZPK_EXAMPLES_DIR", ZPK_EXAMPLES_DIR); }
-
-std::string shellQuoted(const std::string &word) {
-#if defined(_WIN32)
-    return "\"" + word + "\"";
-#else
-    std::string quoted = "'";
-    for (char c : word) {
-        quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-#endif
-}
-
-int exitStatusOf(int systemResult) {
-#if defined(_WIN32)
-    return systemResult;
-#else
-    return WIFEXITED(systemResult) ? WEXITSTATUS(systemResult) : -1;
-#endif
-}
-
-// A file's text with line ends as "\n", whatever the platform wrote.
-std::string readText(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    std::string text;
-    for (char c : content.str()) {
-        if (c != '\r') text += c;
-    }
-    return text;
-}
-
-std::vector<std::string> linesOf(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> fieldsOf(const std::string &line) {
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
-    if (!line.empty() && line.back() == ',') fields.push_back("");
-    return fields;
-}
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-class ZpkhostTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::random_device random;
-        dir_ = fs::temp_directory_path() /
-               ("zpkhost_test_" + std::to_string(random()) + "_" + std::to_string(random()));
-        fs::create_directories(dir_);
-    }
-
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-    std::string writeFile(const std::string &name, const std::string &content) {
-        fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
-    }
-
-    Outcome run(const std::vector<std::string> &args) {
-        const fs::path out = dir_ / "stdout.txt";
-        const fs::path err = dir_ / "stderr.txt";
-        std::string command = shellQuoted(zpkhostPath());
-        for (const std::string &arg : args) command += " " + shellQuoted(arg);
-        command += " > " + shellQuoted(out.string()) + " 2> " + shellQuoted(err.string());
-#if defined(_WIN32)
-        command = "\"" + command + "\"";  // cmd /c keeps the inner quotes only inside outer ones
-#endif
-        const int status = exitStatusOf(std::system(command.c_str()));
-        return Outcome{status, readText(out), readText(err)};
-    }
-
-    fs::path dir_;
-};
-
-const std::string kSample = examplesDir() + "/prices.csv";
+const std::string kSample = samplePrices();
 
 // ---- info ----------------------------------------------------------------------------------
 
@@ -203,37 +91,36 @@ TEST_F(ZpkhostTest, RunAmbrelFuncMarksEveryBarOfTheSampleByTheNextClose) {
     ASSERT_EQ(rows.size(), bars.size() + 1);
     EXPECT_EQ(rows[0], "Date,AmbrelFunc");
 
-    // Bar 0 lies outside the range 1..N; bar i < N compares close i with close i+1; bar N has no
-    // next bar and holds 0.
+    // The host numbers the first row bar 1, so AmbrelFunc's range 1..N covers every row: a row
+    // compares its close with the next one; the last row has no next one and holds 0.
     const std::size_t last = bars.size() - 1;
     for (std::size_t i = 0; i <= last; ++i) {
-        std::string expected;
-        if (i >= 1 && i < last) {
+        std::string expected = "0";
+        if (i < last) {
             expected = bars[i].close < bars[i + 1].close   ? "1"
                        : bars[i].close > bars[i + 1].close ? "-1"
                                                            : "0";
-        } else if (i == last) {
-            expected = "0";
         }
-        ASSERT_EQ(rows[i + 1], bars[i].date + "," + expected) << "bar " << i;
+        ASSERT_EQ(rows[i + 1], bars[i].date + "," + expected) << "row " << i;
     }
 }
 
 TEST_F(ZpkhostTest, RunFindsColumnsByNameInAnyCaseAndOrder) {
-    // Closes 10, 11, 11, 9, 12 give 0, -1, 1 at bars 1..3 (equal, lower, higher) and 0 at bar 4.
-    // The extra column is ignored, the blank line skipped, spaces around fields trimmed.
+    // Closes 10, 11, 11, 9, 12 give 1, 0, -1, 1 (higher, equal, lower, higher) and 0 at the last
+    // bar. The extra column is ignored, the blank line skipped, spaces around fields trimmed.
     std::string prices = writeFile("mixed.csv",
                                    "volume,CLOSE,Extra,date,High, low ,OPEN\n"
-                                   "100,10,x,d0,10,10,10\n"
-                                   "100, 11 ,x,d1,11,11,11\n"
+                                   "100,10,x,2024-03-01,10,10,10\n"
+                                   "100, 11 ,x,2024-03-04,11,11,11\n"
                                    "\n"
-                                   "100,11,x,d2,11,11,11\n"
-                                   "100,9,x,d3,9,9,9\r\n"
-                                   "100,12,x,d4,12,12,12\n");
+                                   "100,11,x,2024-03-05,11,11,11\n"
+                                   "100,9,x,2024-03-06,9,9,9\r\n"
+                                   "100,12,x,2024-03-07,12,12,12\n");
     Outcome outcome = run({"run", modulePath("Ambrel"), "ambrelfunc", "--prices", prices});
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.err, "");
-    EXPECT_EQ(outcome.out, "Date,AmbrelFunc\nd0,\nd1,0\nd2,-1\nd3,1\nd4,0\n");
+    EXPECT_EQ(outcome.out, "Date,AmbrelFunc\n2024-03-01,1\n2024-03-04,0\n2024-03-05,-1\n"
+                           "2024-03-06,1\n2024-03-07,0\n");
 }
 
 // ---- run: arguments through Probe ----------------------------------------------------------
@@ -330,7 +217,7 @@ TEST_F(ZpkhostTest, AFailedCallPrintsItsErrorTextAndExits1) {
 // ---- run: plug-ins that break the rules ------------------------------------------------------
 
 TEST_F(ZpkhostTest, ARangeBeyondTheBarsPrintsOnlyTheBarsAndUnwrittenEntriesShowAsNan) {
-    // WideRange reports -3..N+5 and writes bars 1..N only.
+    // WideRange reports -3..N+5 and leaves the first bar unwritten.
     std::string prices = writeFile("probe.csv", kProbePrices);
     Outcome outcome = run({"run", modulePath("Misfit"), "WideRange", "--prices", prices});
     EXPECT_EQ(outcome.status, 0) << outcome.err;
@@ -354,13 +241,14 @@ struct BadInputCase {
 };
 
 TEST_F(ZpkhostTest, BadInputGetsOneLineNamingWhatIsWrongAndExitStatus2) {
-    writeFile("good.csv", "Date,Open,High,Low,Close,Volume\nd0,1,2,0.5,1.5,10\nd1,2,3,1.5,2.5,20\n");
-    writeFile("short_row.csv", "Date,Open,High,Low,Close,Volume\nd0,1,2,0.5,1.5,10\nd1,2,3,1.5,2.5\n");
-    writeFile("bad_price.csv",
-              "Date,Open,High,Low,Close,Volume\nd0,1,2,0.5,1.5,10\nd1,2,3,1.5,2.5,20\nd2,3,1O.5,2.5,3.5,30\n");
-    writeFile("huge_price.csv", "Date,Open,High,Low,Close,Volume\nd0,1,2,0.5,1e39,10\n");
-    writeFile("no_volume.csv", "Date,Open,High,Low,Close\nd0,1,2,0.5,1.5\n");
-    writeFile("close_twice.csv", "Date,Open,High,Low,Close,Volume,close\nd0,1,2,0.5,1.5,10,1.5\n");
+    writeFile("good.csv", "Date,Open,High,Low,Close,Volume\n2024-01-02,1,2,0.5,1.5,10\n2024-01-03,2,3,1.5,2.5,20\n");
+    writeFile("short_row.csv",
+              "Date,Open,High,Low,Close,Volume\n2024-01-02,1,2,0.5,1.5,10\n2024-01-03,2,3,1.5,2.5\n");
+    writeFile("bad_price.csv", "Date,Open,High,Low,Close,Volume\n2024-01-02,1,2,0.5,1.5,10\n"
+                               "2024-01-03,2,3,1.5,2.5,20\n2024-01-04,3,1O.5,2.5,3.5,30\n");
+    writeFile("huge_price.csv", "Date,Open,High,Low,Close,Volume\n2024-01-02,1,2,0.5,1e39,10\n");
+    writeFile("no_close.csv", "Date,Open,High,Low,Volume\n2024-01-02,1,2,0.5,15\n");
+    writeFile("close_twice.csv", "Date,Open,High,Low,Close,Volume,close\n2024-01-02,1,2,0.5,1.5,10,1.5\n");
     writeFile("empty.csv", "");
     writeFile("header_only.csv", "Date,Open,High,Low,Close,Volume\n\n");
     const std::vector<std::string> probeRun = {"run", "@probe", "ProbeArgs", "--prices", "@dir/good.csv"};
@@ -413,7 +301,7 @@ TEST_F(ZpkhostTest, BadInputGetsOneLineNamingWhatIsWrongAndExitStatus2) {
         {"non-numeric price", ambrel("bad_price.csv"), "bad_price.csv line 4: High '1O.5' is not a number"},
         {"price beyond a float", ambrel("huge_price.csv"),
          "huge_price.csv line 2: Close '1e39' is beyond the range of a 32-bit float"},
-        {"column missing", ambrel("no_volume.csv"), "no_volume.csv line 1: the header has no Volume column"},
+        {"column missing", ambrel("no_close.csv"), "no_close.csv line 1: the header has no Close column"},
         {"column twice", ambrel("close_twice.csv"), "close_twice.csv line 1: the header names column Close twice"},
         {"empty file", ambrel("empty.csv"), "empty.csv: the file is empty"},
         {"header and no rows", ambrel("header_only.csv"), "header_only.csv: no price rows after the header"},

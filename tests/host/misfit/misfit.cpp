@@ -1,6 +1,7 @@
-// Misfit: a test plug-in whose functions break the promises a host relies on, so that the host's
-// handling of them can be seen. WideRange reports bars the security does not have and leaves bar 0,
-// which it reports, unwritten; OddStatus returns a status outside the two codes.
+// Misfit: a test plug-in that breaks the promises a host relies on, so that the host's handling of
+// them can be seen. WideRange reports bars the security does not have and leaves the first bar of
+// close, which it reports, unwritten; OddStatus returns a status outside the two codes; and the
+// library exports ZPKNthArg although none of its functions takes an argument.
 #include "zpk/plugin.hpp"
 
 namespace {
@@ -10,7 +11,7 @@ using zpk::FunctionRow;
 int32 copyClosesReportWide(const zpk::Call &call) {
     const DataArrayRec &close = call.prices->close;
     DataArrayRec &out = *call.result->data;
-    for (int32 i = 1; i <= close.lastValid; ++i) out.values[i] = close.values[i];
+    for (int32 i = close.firstValid + 1; i <= close.lastValid; ++i) out.values[i] = close.values[i];
     out.firstValid = -3;
     out.lastValid = close.lastValid + 5;
     return StatusSuccess;
@@ -51,3 +52,7 @@ extern "C" ZPK_EXPORT int32 ZPK_CALL ZPKNthFunction(int32 functionIndex, Functio
     ZPK_DEFINE_CALCULATION(kMisfit, name, computation)
 #include "functions.inc"
 #undef ZPK_FUNCTION
+
+extern "C" ZPK_EXPORT int32 ZPK_CALL ZPKNthArg(int32 functionIndex, int32 argIndex, ArgInfoRec *info) {
+    return zpk::answerNthArg(kMisfit, functionIndex, argIndex, info);
+}
