@@ -1,21 +1,25 @@
-# cmake -DOBJDUMP=<objdump> -DNM=<nm> -DFILE=<dll or exe> [-DEXPORTS=<a;b;c>] [-DRET_BYTES=<name=N,...>]
-#       [-DDEFAULT_RET_BYTES=N] -P check_dll.cmake
+# cmake -DOBJDUMP=<objdump> -DNM=<nm> -DFILE=<module> [-DFORMAT=PE|ELF] [-DEXPORTS=<a;b;c>]
+#       [-DRET_BYTES=<name=N,...>] [-DDEFAULT_RET_BYTES=N] -P check_module.cmake
 #
-# Reads a built Windows module with the MinGW binutils and fails unless
-#  - its import table names only Windows system DLLs: nothing of the MinGW runtime
-#    (libgcc_s_*.dll, libstdc++-6.dll, libwinpthread-1.dll) or anything else a bare machine lacks;
-#  - (with EXPORTS) its export table holds exactly EXPORTS, undecorated;
+# Reads a built module (or, for the import check, a program) with binutils and fails unless
+#  - (PE, the default) its import table names only Windows system DLLs: nothing of the MinGW
+#    runtime (libgcc_s_*.dll, libstdc++-6.dll, libwinpthread-1.dll) or anything else a bare
+#    machine lacks;
+#  - (with EXPORTS) it exports exactly EXPORTS, undecorated;
 #  - (with EXPORTS, on 32-bit x86) every return instruction of each export removes the argument
 #    bytes of its signature: RET_BYTES gives them per name, DEFAULT_RET_BYTES for the others.
 cmake_minimum_required(VERSION 3.20)
 
 foreach(var OBJDUMP FILE)
   if(NOT ${var})
-    message(FATAL_ERROR "check_dll.cmake needs -D${var}=...")
+    message(FATAL_ERROR "check_module.cmake needs -D${var}=...")
   endif()
 endforeach()
 if(NOT EXISTS "${FILE}")
   message(FATAL_ERROR "${FILE} does not exist")
+endif()
+if(NOT FORMAT)
+  set(FORMAT PE)
 endif()
 get_filename_component(shown "${FILE}" NAME)
 
@@ -24,38 +28,52 @@ macro(problem text)
   string(APPEND problems "\n  ${text}")
 endmacro()
 
-execute_process(COMMAND "${OBJDUMP}" -p "${FILE}" OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p failed on ${FILE}")
-endif()
-string(REPLACE "\n" ";" header_lines "${headers}")
-
-# ---- Imports -----------------------------------------------------------------------------------
-# What every Windows installation has. The C runtime of MinGW-w64 is msvcrt.dll (or the universal
-# C runtime, ucrtbase.dll and its api-ms-win-crt-* sets); both ship with Windows.
-set(system_dlls kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll
-                oleaut32.dll ntdll.dll msvcrt.dll ucrtbase.dll ws2_32.dll shlwapi.dll
-                bcrypt.dll)
-set(imports "")
-foreach(line IN LISTS header_lines)
-  if(line MATCHES "^[ \t]*DLL Name: (.+)$")
-    string(STRIP "${CMAKE_MATCH_1}" dll)
-    list(APPEND imports "${dll}")
-    string(TOLOWER "${dll}" lower)
-    if(NOT lower IN_LIST system_dlls AND NOT lower MATCHES "^api-ms-win-")
-      problem("imports ${dll}, which is not a Windows system DLL")
-    endif()
+function(run_tool out_var)
+  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE out RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${ARGN} failed: ${err}")
   endif()
-endforeach()
-message(STATUS "${shown} imports: ${imports}")
+  set(${out_var} "${out}" PARENT_SCOPE)
+endfunction()
 
-if(DEFINED EXPORTS)
-  # ---- Exports ---------------------------------------------------------------------------------
+# Addresses are kept as lower-case hexadecimal without leading zeros.
+function(normal_address out_var text)
+  string(TOLOWER "${text}" text)
+  if(text MATCHES "^(0x)?0*([0-9a-f]+)$")
+    set(text "${CMAKE_MATCH_2}")
+  endif()
+  set(${out_var} "${text}" PARENT_SCOPE)
+endfunction()
+
+# ---- What the module exports, and where ---------------------------------------------------------
+# Sets `found` to the export names and address_<name> to each one's address.
+set(found "")
+if(FORMAT STREQUAL "PE")
+  run_tool(headers "${OBJDUMP}" -p "${FILE}")
+  string(REPLACE "\n" ";" header_lines "${headers}")
+
+  # Imports. What every Windows installation has: the C runtime of MinGW-w64 is msvcrt.dll (or the
+  # universal C runtime, ucrtbase.dll and its api-ms-win-crt-* sets); both ship with Windows.
+  set(system_dlls kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll
+                  oleaut32.dll ntdll.dll msvcrt.dll ucrtbase.dll ws2_32.dll shlwapi.dll
+                  bcrypt.dll)
+  set(imports "")
+  foreach(line IN LISTS header_lines)
+    if(line MATCHES "^[ \t]*DLL Name: (.+)$")
+      string(STRIP "${CMAKE_MATCH_1}" dll)
+      list(APPEND imports "${dll}")
+      string(TOLOWER "${dll}" lower)
+      if(NOT lower IN_LIST system_dlls AND NOT lower MATCHES "^api-ms-win-")
+        problem("imports ${dll}, which is not a Windows system DLL")
+      endif()
+    endif()
+  endforeach()
+  message(STATUS "${shown} imports: ${imports}")
+
+  # Exports: the export address table (RVAs by ordinal slot) and the name table (slot per name).
   set(image_base "")
   set(section "")
   set(rvas "")
-  set(found "")
-  set(ordinal_of "")
   foreach(line IN LISTS header_lines)
     if(line MATCHES "^ImageBase[ \t]+([0-9a-fA-F]+)")
       set(image_base "${CMAKE_MATCH_1}")
@@ -65,15 +83,40 @@ if(DEFINED EXPORTS)
       set(section names)
     elseif(line STREQUAL "")
       set(section "")
-    elseif(section STREQUAL "addresses" AND line MATCHES "^[ \t]*\\[ *([0-9]+)\\] \\+base\\[ *[0-9]+\\] +([0-9a-fA-F]+) Export RVA")
-      list(APPEND rvas "${CMAKE_MATCH_2}")
+    elseif(section STREQUAL "addresses" AND
+           line MATCHES "^[ \t]*\\[ *[0-9]+\\] \\+base\\[ *[0-9]+\\] +([0-9a-fA-F]+) Export RVA")
+      list(APPEND rvas "${CMAKE_MATCH_1}")
     elseif(section STREQUAL "names" AND line MATCHES "^[ \t]*\\[ *([0-9]+)\\] (.+)$")
       string(STRIP "${CMAKE_MATCH_2}" name)
       list(APPEND found "${name}")
       set(slot_${name} "${CMAKE_MATCH_1}")
     endif()
   endforeach()
+  if(found AND image_base STREQUAL "")
+    message(FATAL_ERROR "no ImageBase in the headers of ${FILE}")
+  endif()
+  foreach(name IN LISTS found)
+    list(GET rvas ${slot_${name}} rva)
+    math(EXPR address "0x${image_base} + 0x${rva}" OUTPUT_FORMAT HEXADECIMAL)
+    normal_address(address_${name} "${address}")
+  endforeach()
+elseif(FORMAT STREQUAL "ELF")
+  if(NOT NM)
+    message(FATAL_ERROR "an ELF module needs -DNM=...")
+  endif()
+  run_tool(dynamic "${NM}" -D --defined-only "${FILE}")
+  string(REPLACE "\n" ";" dynamic_lines "${dynamic}")
+  foreach(line IN LISTS dynamic_lines)
+    if(line MATCHES "^([0-9a-fA-F]+) [A-Za-z] ([^ ]+)$")
+      list(APPEND found "${CMAKE_MATCH_2}")
+      normal_address(address_${CMAKE_MATCH_2} "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+else()
+  message(FATAL_ERROR "FORMAT is PE or ELF, not ${FORMAT}")
+endif()
 
+if(DEFINED EXPORTS)
   set(expected ${EXPORTS})
   list(SORT expected)
   list(SORT found)
@@ -96,9 +139,6 @@ if(DEFINED EXPORTS)
     if(NOT NM)
       message(FATAL_ERROR "the return checks need -DNM=...")
     endif()
-    if(image_base STREQUAL "")
-      message(FATAL_ERROR "no ImageBase in the headers of ${FILE}")
-    endif()
     string(REPLACE "," ";" ret_pairs "${RET_BYTES}")
     foreach(pair IN LISTS ret_pairs)
       string(REPLACE "=" ";" pair "${pair}")
@@ -109,12 +149,8 @@ if(DEFINED EXPORTS)
 
     # The symbol table gives the name(s) of the code at each export's address, and the split-off
     # ".cold" parts of a function (its rarely taken paths, such as exception handlers).
-    execute_process(COMMAND "${NM}" "${FILE}" OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
-    if(NOT rc EQUAL 0)
-      message(FATAL_ERROR "${NM} failed on ${FILE}")
-    endif()
+    run_tool(symbols "${NM}" "${FILE}")
     string(REPLACE "\n" ";" symbol_lines "${symbols}")
-    math(EXPR base "0x${image_base}" OUTPUT_FORMAT HEXADECIMAL)
 
     foreach(name IN LISTS expected)
       if(NOT name IN_LIST found)
@@ -127,22 +163,19 @@ if(DEFINED EXPORTS)
       else()
         continue()
       endif()
-      list(GET rvas ${slot_${name}} rva)
-      math(EXPR address "${base} + 0x${rva}" OUTPUT_FORMAT HEXADECIMAL)
-      string(REGEX REPLACE "^0x0*" "" address "${address}")
-      string(TOLOWER "${address}" address)
+      set(address "${address_${name}}")
 
       set(code_symbols "")
       foreach(line IN LISTS symbol_lines)
-        if(line MATCHES "^0*([0-9a-fA-F]+) [Tt] ([^.].*)$")  # not section symbols (.text)
-          string(TOLOWER "${CMAKE_MATCH_1}" at)
+        if(line MATCHES "^([0-9a-fA-F]+) [Tt] ([^.].*)$")  # not section symbols (.text)
+          normal_address(at "${CMAKE_MATCH_1}")
           if(at STREQUAL address)
             list(APPEND code_symbols "${CMAKE_MATCH_2}")
           endif()
         endif()
       endforeach()
       if(NOT code_symbols)
-        problem("${name}: no symbol at its address 0x${address} (was the DLL stripped?)")
+        problem("${name}: no symbol at its address 0x${address} (was the module stripped?)")
         continue()
       endif()
       set(parts ${code_symbols})
@@ -155,13 +188,10 @@ if(DEFINED EXPORTS)
       endforeach()
       list(REMOVE_DUPLICATES parts)
 
+      # objdump honours one --disassemble=SYMBOL per run.
       set(listing "")
       foreach(part IN LISTS parts)
-        execute_process(COMMAND "${OBJDUMP}" -d -w "--disassemble=${part}" "${FILE}"
-                        OUTPUT_VARIABLE part_listing RESULT_VARIABLE rc)
-        if(NOT rc EQUAL 0)
-          message(FATAL_ERROR "${OBJDUMP} -d failed on ${FILE}")
-        endif()
+        run_tool(part_listing "${OBJDUMP}" -d -w "--disassemble=${part}" "${FILE}")
         string(APPEND listing "${part_listing}")
       endforeach()
       string(REGEX MATCHALL "\t(repz |rep |bnd )?(ret|retl|retw|lret)[ \t]*[^\n]*" rets "${listing}")
