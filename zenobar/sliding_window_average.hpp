@@ -22,9 +22,10 @@ namespace zenobar {
 void slidingWindowAverage(const DataArrayRec &source, DataArrayRec &target, int32 n, bool weighted);
 
 // The largest span, in binary orders of magnitude, that the values of a window may cover for its
-// sum to be exact: with every value a multiple of 2^grain and below 2^top in magnitude, the window
-// is exact when top - grain is at most this. Negative when not even one bit of a value fits (huge
-// weights); then only windows of zeros slide.
+// sums to be exact: with every value a multiple of 2^grain and below 2^top in magnitude, the window,
+// and the differences carried from one window to the next, are exact when top - grain is at most
+// this. At most 51; negative when not even one bit of a value fits (huge weights), and then only
+// windows of zeros slide.
 int exactSpanLimit(int32 n, bool weighted);
 
 }  // namespace zenobar

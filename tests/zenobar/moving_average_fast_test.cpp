@@ -284,13 +284,13 @@ TEST(SlidingWindowAverage, MatchesTheLiteralSumsWhenTheTargetIsTheSource) {
 }
 
 TEST(SlidingWindowAverage, SpanLimitLeavesRoomForTheWeights) {
-    // 53 bits less the bits of the sum of the weights, rounded up.
-    EXPECT_EQ(exactSpanLimit(1, false), 53);
-    EXPECT_EQ(exactSpanLimit(2, false), 52);
+    // 53 bits less the bits of the sum of the weights, rounded up; never more than 51.
+    EXPECT_EQ(exactSpanLimit(1, false), 51);
+    EXPECT_EQ(exactSpanLimit(2, false), 51);
     EXPECT_EQ(exactSpanLimit(3, false), 51);
     EXPECT_EQ(exactSpanLimit(4, false), 51);
     EXPECT_EQ(exactSpanLimit(5, false), 50);
-    EXPECT_EQ(exactSpanLimit(1, true), 53);   // weight 1
+    EXPECT_EQ(exactSpanLimit(1, true), 51);   // weight 1
     EXPECT_EQ(exactSpanLimit(2, true), 51);   // weights add up to 3
     EXPECT_EQ(exactSpanLimit(3, true), 50);   // 6
     EXPECT_EQ(exactSpanLimit(5000, false), 40);
