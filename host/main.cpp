@@ -8,6 +8,12 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <shellapi.h>
+#endif
 
 namespace {
 
@@ -20,6 +26,28 @@ void complain(const std::string &message) {
         if (c == '\n' || c == '\r') c = ' ';
     }
     std::cerr << "zpkhost: " << line << '\n';
+}
+
+// The words of the command line in UTF-8, as the rest of zpkhost reads them. Windows hands a
+// program's main() its words in the ANSI code page, where most characters are lost; they are taken
+// from the UTF-16 command line instead.
+std::vector<std::string> commandLineWords(int argc, char **argv) {
+#if defined(_WIN32)
+    int count = 0;
+    LPWSTR *words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (words != nullptr) {
+        std::vector<std::string> utf8;
+        for (int i = 0; i < count; ++i) {
+            const int size = WideCharToMultiByte(CP_UTF8, 0, words[i], -1, nullptr, 0, nullptr, nullptr);
+            std::string word(static_cast<std::size_t>(size > 0 ? size - 1 : 0), '\0');
+            if (size > 1) WideCharToMultiByte(CP_UTF8, 0, words[i], -1, word.data(), size, nullptr, nullptr);
+            utf8.push_back(word);
+        }
+        LocalFree(words);
+        return utf8;
+    }
+#endif
+    return std::vector<std::string>(argv, argv + argc);
 }
 
 void addInfoCommand(CLI::App &app, zpk::host::InfoRequest &request) {
@@ -60,7 +88,7 @@ void addCheckCommand(CLI::App &app, zpk::host::CheckRequest &request) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    CLI::App app{"zpkhost: runs indicator plug-ins on daily prices"};
+    CLI::App app{"zpkhost: runs indicator plug-ins on daily prices", "zpkhost"};
     // Options are written --name everywhere; a word starting with '/' is a path, also on Windows
     // (where the parser would otherwise take it for an option).
     app.allow_windows_style_options(false);
@@ -73,8 +101,11 @@ int main(int argc, char **argv) {
     addRunCommand(app, runRequest, format);
     addCheckCommand(app, checkRequest);
 
+    // CLI11 takes the words after the program's name, last first.
+    std::vector<std::string> words = commandLineWords(argc, argv);
+    std::vector<std::string> reversed(words.rbegin(), words.rend() - (words.empty() ? 0 : 1));
     try {
-        app.parse(argc, argv);
+        app.parse(reversed);
     } catch (const CLI::CallForHelp &e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp &e) {

@@ -11,6 +11,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A path as a JSON string holds it (Windows paths have backslashes).
+std::string inJson(const std::string &path) {
+    std::string escaped;
+    for (char c : path) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return escaped;
+}
+
 constexpr const char *kPrices =
     "Date,Open,High,Low,Close,Volume\n"
     "2024-01-02,1,2,0.5,1.5,10\n"
@@ -34,13 +41,13 @@ TEST_F(ZpkhostTest, JsonHasOneObjectPerCallWithItsRangeStatusAndValues) {
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(outcome.out,
               "{\n"
-              "  \"prices\": \"" + prices + "\",\n"
+              "  \"prices\": \"" + inJson(prices) + "\",\n"
               "  \"dates\": [\"2024-01-03\", \"2024-01-04\", \"2024-01-05\"],\n"
               "  \"calls\": [\n"
               "    {\n"
               "      \"call\": \"ProbeArgs(0, volume, U, \\\"a\\\"\\\"b\\\", 0)\",\n"
               "      \"function\": \"ProbeArgs\",\n"
-              "      \"module\": \"" + modulePath("Probe") + "\",\n"
+              "      \"module\": \"" + inJson(modulePath("Probe")) + "\",\n"
               "      \"status\": 0,\n"
               "      \"range\": {\"firstValid\": 3, \"lastValid\": 4, \"from\": \"2024-01-04\", \"to\": \"2024-01-05\"},\n"
               "      \"values\": [null, 33, 43]\n"
@@ -48,7 +55,7 @@ TEST_F(ZpkhostTest, JsonHasOneObjectPerCallWithItsRangeStatusAndValues) {
               "    {\n"
               "      \"call\": \"WideRange\",\n"
               "      \"function\": \"WideRange\",\n"
-              "      \"module\": \"" + modulePath("Misfit") + "\",\n"
+              "      \"module\": \"" + inJson(modulePath("Misfit")) + "\",\n"
               "      \"status\": 0,\n"
               "      \"range\": {\"firstValid\": -3, \"lastValid\": 9, \"from\": \"2024-01-02\", \"to\": \"2024-01-05\"},\n"
               "      \"values\": [2.5, 3.5, 4.5]\n"

@@ -5,7 +5,9 @@
 #include <random>
 #include <sstream>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #endif
 
@@ -24,7 +26,21 @@ std::string setting(const char *variable, const char *builtIn) {
 
 std::string shellQuoted(const std::string &word) {
 #if defined(_WIN32)
-    return "\"" + word + "\"";
+    // The rules by which a Windows program cuts its command line into words: a quote inside is
+    // written \", and backslashes are doubled only where a quote follows them.
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : word) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, '\\');
+    return quoted + "\"";
 #else
     std::string quoted = "'";
     for (char c : word) {
@@ -34,13 +50,52 @@ std::string shellQuoted(const std::string &word) {
 #endif
 }
 
-int exitStatusOf(int systemResult) {
 #if defined(_WIN32)
-    return systemResult;
-#else
-    return WIFEXITED(systemResult) ? WEXITSTATUS(systemResult) : -1;
-#endif
+std::wstring wide(const std::string &text) {
+    if (text.empty()) return std::wstring();
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring converted(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(), length);
+    return converted;
 }
+
+// A file handle the child inherits as its standard output or error.
+HANDLE inheritableFile(const fs::path &path) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs `commandLine` directly, not through cmd, whose own quoting would change the words.
+int runProgram(const std::string &commandLine, const fs::path &out, const fs::path &err) {
+    HANDLE outFile = inheritableFile(out);
+    HANDLE errFile = inheritableFile(err);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = outFile;
+    startup.hStdError = errFile;
+    PROCESS_INFORMATION process{};
+    std::wstring line = wide(commandLine);
+    DWORD status = static_cast<DWORD>(-1);
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &status);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(outFile);
+    CloseHandle(errFile);
+    return static_cast<int>(status);
+}
+#else
+int runProgram(const std::string &commandLine, const fs::path &out, const fs::path &err) {
+    const std::string command = commandLine + " > " + shellQuoted(out.string()) + " 2> " + shellQuoted(err.string());
+    const int result = std::system(command.c_str());
+    return WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+}
+#endif
 
 }  // namespace
 
@@ -104,11 +159,7 @@ Outcome ZpkhostTest::run(const std::vector<std::string> &args) {
         }
         command += " " + shellQuoted(arg);
     }
-    command += " > " + shellQuoted(out.string()) + " 2> " + shellQuoted(err.string());
-#if defined(_WIN32)
-    command = "\"" + command + "\"";  // cmd /c keeps the inner quotes only inside outer ones
-#endif
-    const int status = exitStatusOf(std::system(command.c_str()));
+    const int status = runProgram(command, out, err);
     return Outcome{status, readText(out), readText(err)};
 }
 
