@@ -103,13 +103,17 @@ Extent seriesExtent(const ChartSeries &series, BarSpan span) {
     return extent;
 }
 
-// A series of at most three distinct values (a +1/-1 signal, a flag, a constant).
+// A series that takes two or three whole values only: a +1/-1 signal, a 0/1 flag. (A constant is
+// no signal: it is drawn as a line.)
 bool isSignal(const ChartSeries &series, BarSpan span) {
     std::set<double> values;
     for (std::size_t bar = span.first; bar <= span.last && values.size() <= 3; ++bar) {
-        if (std::optional<double> value = seriesValue(series, bar)) values.insert(*value);
+        std::optional<double> value = seriesValue(series, bar);
+        if (!value) continue;
+        if (*value != std::round(*value)) return false;
+        values.insert(*value);
     }
-    return !values.empty() && values.size() <= 3;
+    return values.size() >= 2 && values.size() <= 3;
 }
 
 // On the price's scale: nearly all of its values lie within the price range widened by a quarter

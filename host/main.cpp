@@ -67,16 +67,21 @@ void addRunCommand(CLI::App &app, zpk::host::RunRequest &request, std::string &f
                     "low, close, volume, oi) or another call. Without: MODULE FUNCTION NAME=VALUE...");
     run->add_option("--module,-m", request.modulePaths,
                     "A plug-in module whose functions the formulas call (repeat for more)")
+        ->type_name("MODULE")
         ->allow_extra_args(false);
     run->add_option("--prices", request.pricesPath,
                     "CSV file with a header row: Date, Open, High, Low, Close, optionally Volume and "
                     "OpenInterest")
+        ->type_name("FILE.csv")
         ->required();
     run->add_option("--format", format, "Output on stdout: csv (the default) or json")
+        ->type_name("FORMAT")
         ->transform(CLI::IsMember({"csv", "json"}, CLI::ignore_case));
     run->add_option("--range", request.range,
-                    "FROM:TO, dates of the bars to print and draw (either may be left empty)");
-    run->add_option("--chart", request.chartPath, "Also draw the prices and every call into this SVG file");
+                    "FROM:TO, dates of the bars to print and draw (either may be left empty)")
+        ->type_name("FROM:TO");
+    run->add_option("--chart", request.chartPath, "Also draw the prices and every call into this SVG file")
+        ->type_name("FILE.svg");
 }
 
 void addCheckCommand(CLI::App &app, zpk::host::CheckRequest &request) {
