@@ -1,5 +1,5 @@
 // zpkhost check on our three plug-ins and on test plug-ins built to break the rules: Broken (one
-// fault in every entry point and function), Misfit (a surplus export, a range beyond the bars, an
+// fault in every entry point and function), Misfit (surplus exports, a range beyond the bars, an
 // odd status) and Lacking (a function with an argument, no ZPKNthArg).
 #include "zpkhost_runner.hpp"
 
@@ -64,6 +64,7 @@ TEST_F(ZpkhostTest, CheckReportsEveryFaultOfTheBrokenPluginsOnALineOfItsOwn) {
          "WritesPastEnd() on no bars: wrote output entry 0, outside the entries 0 to the largest lastValid"},
         {"Broken", "WritesRecord overwrites its number", "WritesRecord(1) on no bars: changed the NumericArgs record"},
         {"Misfit", "a ZPKNthArg nobody needs", "ZPKNthArg is exported, but no function takes arguments"},
+        {"Misfit", "a ZPKNthCustomString nobody needs", "ZPKNthCustomString is exported, but no argument is a custom one"},
         {"Misfit", "WideRange reports -3..N+5", "WideRange() on no bars: reported the range -3..4, which reaches outside"},
         {"Misfit", "OddStatus returns 7", "OddStatus() on no bars: returned 7 (want 0 or 1)"},
         {"Lacking", "no ZPKNthArg", "functions take arguments, but ZPKNthArg is not exported"},

@@ -53,6 +53,9 @@ TEST_F(ZpkhostTest, PriceFilesInTheFormsTheyComeIn) {
          "2024-01-02,,5\n2024-01-03,,6\n2024-01-04,30,7\n2024-01-05,40,\n"},
         {"no Volume column at all", "Date,Open,High,Low,Close\n2024-01-02,1,2,0.5,1.5\n", {"close"},
          echoClose + "2024-01-02,1.5\n"},
+        {"February 29th of leap years, 2000 among them",
+         "Date,Open,High,Low,Close\n02/29/2000,1,1,1,1\n2024-02-29,2,2,2,2\n", {"close"},
+         echoClose + "2000-02-29,1\n2024-02-29,2\n"},
     };
     for (const PriceFileCase &c : cases) {
         const std::string prices = writeFile("prices.csv", c.content);
@@ -81,6 +84,10 @@ TEST_F(ZpkhostTest, PriceFileFaultsAreNamedWithTheirLine) {
          "prices.csv line 3: Date '2024-13-01' is not a date (YYYY-MM-DD, YYYYMMDD or MM/DD/YYYY)"},
         {"a day the month does not have", header + "02/30/2024,1,1,1,1,10\n", "close",
          "prices.csv line 2: Date '02/30/2024' is not a date"},
+        {"February 29th of a year that is no leap year", header + "2023-02-29,1,1,1,1,10\n", "close",
+         "prices.csv line 2: Date '2023-02-29' is not a date"},
+        {"February 29th of a century that is no leap year", header + "19000229,1,1,1,1,10\n", "close",
+         "prices.csv line 2: Date '19000229' is not a date"},
         {"a date out of order", header + "2024-01-02,1,1,1,1,10\n2024-01-04,2,2,2,2,20\n2024-01-03,3,3,3,3,30\n",
          "close", "prices.csv line 4: Date 2024-01-03 breaks the order of the rising dates before it"},
         {"a date twice", header + "2024-01-02,1,1,1,1,10\n2024-01-02,2,2,2,2,20\n", "close",

@@ -1,7 +1,8 @@
 // Misfit: a test plug-in that breaks the promises a host relies on, so that the host's handling of
 // them can be seen. WideRange reports bars the security does not have and leaves the first bar of
 // close, which it reports, unwritten; OddStatus returns a status outside the two codes; and the
-// library exports ZPKNthArg although none of its functions takes an argument.
+// library exports ZPKNthArg and ZPKNthCustomString although none of its functions takes an
+// argument.
 #include "zpk/plugin.hpp"
 
 namespace {
@@ -55,4 +56,9 @@ extern "C" ZPK_EXPORT int32 ZPK_CALL ZPKNthFunction(int32 functionIndex, Functio
 
 extern "C" ZPK_EXPORT int32 ZPK_CALL ZPKNthArg(int32 functionIndex, int32 argIndex, ArgInfoRec *info) {
     return zpk::answerNthArg(kMisfit, functionIndex, argIndex, info);
+}
+
+extern "C" ZPK_EXPORT int32 ZPK_CALL ZPKNthCustomString(int32 functionIndex, int32 argIndex,
+                                                       int32 stringIndex, CustomStringRec *info) {
+    return zpk::answerNthCustomString(kMisfit, functionIndex, argIndex, stringIndex, info);
 }
