@@ -115,10 +115,11 @@ struct HilbertScratch {
     Series homodyneIm;
 };
 
-// 0.75·s[i-2] + 0.25·s[i] - 0.75·s[i-4] - 0.25·s[i-6], left to right.
+// 0.75·s[i-2] + 0.25·s[i] - 0.75·s[i-4] - 0.25·s[i-6], left to right; `current` is s[i], just
+// computed.
 template <class Series>
-double fourTapFilter(const Series &s, std::int64_t i) {
-    return kNearTap * s[i - 2] + kFarTap * s[i] - kNearTap * s[i - 4] - kFarTap * s[i - 6];
+double fourTapFilter(const Series &s, std::int64_t i, double current) {
+    return kNearTap * s[i - 2] + kFarTap * current - kNearTap * s[i - 4] - kFarTap * s[i - 6];
 }
 
 double smoothedInput(const float32 *values, std::int64_t i) {
@@ -158,37 +159,58 @@ float32 finalPeriod(float32 raw, float32 previousPeriod) {
 }
 
 // Steps 1 to 13 of one bar; one body for both kinds of scratch series, so both give the same bits.
+// The values of bar i are carried in locals from step to step (and stored for the later bars);
+// `previousPeriod` is period[i - 1] as stored. Returns period[i] as stored.
 template <class Series>
-void measureBar(const float32 *values, float32 *period, HilbertScratch<Series> &s, std::int64_t i) {
-    s.smooth.set(i, smoothedInput(values, i));
+float32 measureBar(const float32 *values, float32 *period, HilbertScratch<Series> &s, std::int64_t i,
+                   float32 previousPeriod) {
+    const double smooth = smoothedInput(values, i);
+    s.smooth.set(i, smooth);
 
-    const double gain = kGainSlope * static_cast<double>(period[i - 1]) + kGainIntercept;
-    s.detrender.set(i, fourTapFilter(s.smooth, i) * gain);
-    s.quadrature1.set(i, fourTapFilter(s.detrender, i) * gain);
-    s.inPhase1.set(i, s.detrender[i - 3]);
-    s.shiftedInPhase.set(i, fourTapFilter(s.inPhase1, i));
-    s.shiftedQuadrature.set(i, fourTapFilter(s.quadrature1, i));
+    const double gain = kGainSlope * static_cast<double>(previousPeriod) + kGainIntercept;
+    const double detrender = fourTapFilter(s.smooth, i, smooth) * gain;
+    s.detrender.set(i, detrender);
+    const double quadrature1 = fourTapFilter(s.detrender, i, detrender) * gain;
+    s.quadrature1.set(i, quadrature1);
+    const double inPhase1 = s.detrender[i - 3];
+    s.inPhase1.set(i, inPhase1);
+    const double shiftedInPhase = fourTapFilter(s.inPhase1, i, inPhase1);
+    s.shiftedInPhase.set(i, shiftedInPhase);
+    const double shiftedQuadrature = fourTapFilter(s.quadrature1, i, quadrature1);
+    s.shiftedQuadrature.set(i, shiftedQuadrature);
 
-    s.inPhase2.set(i, ClampToFloatRange(kPhasorKeep * s.inPhase2[i - 1] +
-                                        kPhasorTake * (s.inPhase1[i] - s.shiftedQuadrature[i])));
-    s.quadrature2.set(i, ClampToFloatRange(kPhasorKeep * s.quadrature2[i - 1] +
-                                           kPhasorTake * (s.shiftedInPhase[i] + s.quadrature1[i])));
+    const double previousInPhase2 = s.inPhase2[i - 1];
+    const double previousQuadrature2 = s.quadrature2[i - 1];
+    const double inPhase2 = ClampToFloatRange(kPhasorKeep * previousInPhase2 +
+                                              kPhasorTake * (inPhase1 - shiftedQuadrature));
+    s.inPhase2.set(i, inPhase2);
+    const double quadrature2 = ClampToFloatRange(kPhasorKeep * previousQuadrature2 +
+                                                 kPhasorTake * (shiftedInPhase + quadrature1));
+    s.quadrature2.set(i, quadrature2);
 
-    s.productII.set(i, s.inPhase2[i - 1] * s.inPhase2[i]);
-    s.productQI.set(i, s.quadrature2[i - 1] * s.inPhase2[i]);
-    s.productQQ.set(i, s.quadrature2[i - 1] * s.quadrature2[i]);
-    s.productIQ.set(i, s.inPhase2[i - 1] * s.quadrature2[i]);
+    const double productII = previousInPhase2 * inPhase2;
+    const double productQI = previousQuadrature2 * inPhase2;
+    const double productQQ = previousQuadrature2 * quadrature2;
+    const double productIQ = previousInPhase2 * quadrature2;
+    s.productII.set(i, productII);
+    s.productQI.set(i, productQI);
+    s.productQQ.set(i, productQQ);
+    s.productIQ.set(i, productIQ);
 
-    s.homodyneRe.set(i, ClampToFloatRange(kHomodyneKeep * s.homodyneRe[i - 1] +
-                                          kHomodyneTake * (s.productII[i] + s.productQQ[i])));
-    s.homodyneIm.set(i, ClampToFloatRange(kHomodyneKeep * s.homodyneIm[i - 1] +
-                                          kHomodyneTake * (s.productQI[i] - s.productIQ[i])));
+    const double homodyneRe = ClampToFloatRange(kHomodyneKeep * s.homodyneRe[i - 1] +
+                                                kHomodyneTake * (productII + productQQ));
+    s.homodyneRe.set(i, homodyneRe);
+    const double homodyneIm = ClampToFloatRange(kHomodyneKeep * s.homodyneIm[i - 1] +
+                                                kHomodyneTake * (productQI - productIQ));
+    s.homodyneIm.set(i, homodyneIm);
 
     // A bar on which either part is zero is not measured: its raw period is the caller's zero.
-    if (s.homodyneIm[i] != 0.0 && s.homodyneRe[i] != 0.0) {
-        period[i] = rawPeriod(s.homodyneRe[i], s.homodyneIm[i]);
+    float32 raw = period[i];
+    if (homodyneIm != 0.0 && homodyneRe != 0.0) {
+        raw = rawPeriod(homodyneRe, homodyneIm);
     }
-    period[i] = finalPeriod(period[i], period[i - 1]);
+    period[i] = finalPeriod(raw, previousPeriod);
+    return period[i];
 }
 
 }  // namespace
@@ -217,8 +239,9 @@ int32 CalcHilbertPeriod(const float32 *values, int32 firstValid, int32 lastValid
     const std::int64_t first = static_cast<std::int64_t>(firstValid) + kFirstComputedOffset;
     const std::int64_t last = lastValid;
     HilbertScratch<RecentBars> recent;
+    float32 previousPeriod = first <= last ? period[first - 1] : 0.0f;
     for (std::int64_t i = first; i <= last; ++i) {
-        measureBar(values, period, recent, i);
+        previousPeriod = measureBar(values, period, recent, i, previousPeriod);
     }
     return kPeriodMeasured;
 }
@@ -232,8 +255,9 @@ int32 CalcHilbertPeriodLiteral(const float32 *values, int32 firstValid, int32 la
     }
     try {
         HilbertScratch<BarSeries> scratch(static_cast<std::size_t>(barCount));
+        float32 previousPeriod = period[first - 1];
         for (std::int64_t i = first; i <= last; ++i) {
-            measureBar(values, period, scratch, i);
+            previousPeriod = measureBar(values, period, scratch, i, previousPeriod);
         }
     } catch (const std::bad_alloc &) {
         return kScratchNotObtained;
