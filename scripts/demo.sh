@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/demo.sh - builds the three plug-ins and zpkhost, then shows what each plug-in offers and
-# runs its functions over the sample prices (examples/prices.csv).
+# runs a formula over all three of them on the sample prices (examples/prices.csv), writing a
+# chart to build/demo/chart.svg.
 #
 # Missing Debian packages (cmake, g++, libcli11-dev) are installed when this runs as root or with
 # sudo. The build goes to build/demo, without the tests.
@@ -34,16 +35,15 @@ for library in Ambrel Brevane ZENOBAR; do
   echo
 done
 
-# The last rows of each call: the newest bars are where a trader looks.
-show() {
-  echo "== zpkhost run $*"
-  "$zpkhost" run "$@" | { head -n 1; tail -n 5; }
-  echo
-}
-show "$modules/Ambrel.so" AmbrelFunc --prices "$prices"
-show "$modules/Brevane.so" BrevanePeriod --prices "$prices" PriceDataArray=close
-show "$modules/Brevane.so" ChannelHigh --prices "$prices" UserPriceArray=close PeriodMultiplier=1 AlternatePeriod=0
-show "$modules/Brevane.so" ChannelLow --prices "$prices" UserPriceArray=close PeriodMultiplier=1 AlternatePeriod=20
-show "$modules/ZENOBAR.so" MyMov --prices "$prices" DataArray=close Period=20 Method=E
-show "$modules/ZENOBAR.so" SumArrays --prices "$prices" "DA Initials=HL"
-show "$modules/ZENOBAR.so" SignalVolume --prices "$prices"
+# One formula per column, over all three plug-ins; the chart shows the last half year of it.
+echo "== zpkhost run: channels, moving averages, the cycle period and the look-ahead signal"
+"$zpkhost" run --prices "$prices" \
+  --module "$modules/Brevane.so" --module "$modules/ZENOBAR.so" --module "$modules/Ambrel.so" \
+  'ChannelHigh(close, 1, 0)' 'ChannelLow(close, 1, 0)' 'MyMov(close, 20, Exponential)' \
+  'MyMov(BrevanePeriod(close), 10, Exponential)' AmbrelFunc \
+  --range 2025-03-01: --chart build/demo/chart.svg > build/demo/formula.csv
+# The header and the newest bars, where a trader looks.
+head -n 1 build/demo/formula.csv
+tail -n 5 build/demo/formula.csv
+echo
+echo "chart written to build/demo/chart.svg"
