@@ -20,10 +20,12 @@ cd "$(dirname "$0")/.."
 all_presets=(default linux-i386 win64 win32)
 
 # Debian packages of each preset. googletest brings the sources the cross builds compile GoogleTest
-# from; the native build uses the installed libgtest-dev.
+# from; the native build uses the installed libgtest-dev, and its chart tests of zpkhost read the
+# SVG back with expat and draw it with rsvg-convert into a PNG that libpng reads.
 packages_for() {
   case "$1" in
-    default)    echo cmake g++ make libgtest-dev libgmock-dev libcli11-dev ;;
+    default)    echo cmake g++ make libgtest-dev libgmock-dev libcli11-dev \
+                     libexpat1-dev libpng-dev librsvg2-bin ;;
     linux-i386) echo cmake g++ make g++-multilib qemu-user googletest libcli11-dev ;;
     win64)      echo cmake make g++-mingw-w64-x86-64 wine64 googletest libcli11-dev ;;
     win32)      echo cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest libcli11-dev ;;

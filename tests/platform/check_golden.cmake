@@ -1,0 +1,147 @@
+# cmake -DHOST=<zpkhost> [-DEMULATOR=<a|b|...>] -DMODULE_DIR=<dir> -DMODULE_SUFFIX=<.so|.dll>
+#       -DPRICES=<examples/prices.csv> -DCALLS=<calls.txt> -DGOLDEN=<golden file> -DWORK_DIR=<dir>
+#       [-DUPDATE=ON] -P check_golden.cmake
+#
+# Runs zpkhost for every call listed in CALLS and compares what it prints, call by call, with the
+# golden file. The same golden file holds for every platform: the results are exact to the bit.
+# Line ends are compared as lines (zpkhost on Windows writes CR LF). What was printed is left in
+# WORK_DIR/zpkhost.actual; with -DUPDATE=ON, or the environment variable ZPK_UPDATE_GOLDEN=1, it
+# becomes the new golden file:  ZPK_UPDATE_GOLDEN=1 ctest --preset default -R golden
+#
+# A line of CALLS is: PRICES MODULE FUNCTION [NAME=VALUE ...], words split as a shell splits them.
+# PRICES is "sample" for the sample prices as they are, or "first-row-blank" for the same prices
+# with every price of the first row blank, so that every series starts one bar later.
+cmake_minimum_required(VERSION 3.20)
+
+foreach(var HOST MODULE_DIR PRICES CALLS GOLDEN WORK_DIR)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "check_golden.cmake needs -D${var}=...")
+  endif()
+endforeach()
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+
+# The sample prices with every price of the first row blank (its date stays).
+file(STRINGS "${PRICES}" price_lines)
+list(GET price_lines 0 header)
+list(GET price_lines 1 first_row)
+string(REGEX REPLACE "[^,]" "" commas "${header}")
+string(REGEX REPLACE ",.*$" "" first_date "${first_row}")
+list(REMOVE_AT price_lines 0 1)
+list(JOIN price_lines "\n" rest)
+set(first_row_blank "${WORK_DIR}/prices-first-row-blank.csv")
+file(WRITE "${first_row_blank}" "${header}\n${first_date}${commas}\n${rest}\n")
+
+file(STRINGS "${CALLS}" call_lines)
+set(actual "")
+set(calls "")
+set(problems "")
+foreach(line IN LISTS call_lines)
+  if(line MATCHES "^[ \t]*(#|$)")
+    continue()
+  endif()
+  separate_arguments(words UNIX_COMMAND "${line}")
+  list(LENGTH words count)
+  if(count LESS 3)
+    message(FATAL_ERROR "${CALLS}: '${line}' names no prices, module and function")
+  endif()
+  list(POP_FRONT words prices module function)
+  if(prices STREQUAL "sample")
+    set(price_file "${PRICES}")
+  elseif(prices STREQUAL "first-row-blank")
+    set(price_file "${first_row_blank}")
+  else()
+    message(FATAL_ERROR "${CALLS}: '${line}': prices are 'sample' or 'first-row-blank'")
+  endif()
+
+  execute_process(
+    COMMAND ${emulator} "${HOST}" run "${MODULE_DIR}/${module}${MODULE_SUFFIX}" "${function}"
+            --prices "${price_file}" ${words}
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  string(REPLACE "\r\n" "\n" out "${out}")
+  if(NOT rc EQUAL 0)
+    string(APPEND problems "\n  ${line}: zpkhost exited with ${rc}: ${err}")
+  endif()
+  list(APPEND calls "${line}")
+  set(block_${line} "${out}")
+  string(APPEND actual "### ${line}\n${out}")
+endforeach()
+file(WRITE "${WORK_DIR}/zpkhost.actual" "${actual}")
+
+if(UPDATE OR "$ENV{ZPK_UPDATE_GOLDEN}" STREQUAL "1")
+  if(problems)
+    message(FATAL_ERROR "not updating ${GOLDEN}: a call failed${problems}")
+  endif()
+  file(WRITE "${GOLDEN}" "${actual}")
+  message(STATUS "wrote ${GOLDEN}")
+  return()
+endif()
+
+# The golden file, split into the output of each call.
+file(READ "${GOLDEN}" golden)
+string(REPLACE "\r\n" "\n" golden "${golden}")
+set(golden_calls "")
+while(NOT golden STREQUAL "")
+  if(NOT golden MATCHES "^### ([^\n]*)\n")
+    message(FATAL_ERROR "${GOLDEN} is not a golden file of this test")
+  endif()
+  set(name "${CMAKE_MATCH_1}")
+  string(LENGTH "### ${name}\n" skip)
+  string(SUBSTRING "${golden}" ${skip} -1 golden)
+  string(FIND "${golden}" "\n### " next)
+  if(next EQUAL -1)
+    set(expected "${golden}")
+    set(golden "")
+  else()
+    math(EXPR cut "${next} + 1")
+    string(SUBSTRING "${golden}" 0 ${cut} expected)
+    string(SUBSTRING "${golden}" ${cut} -1 golden)
+  endif()
+  list(APPEND golden_calls "${name}")
+  set(expected_${name} "${expected}")
+endwhile()
+
+if(NOT calls STREQUAL golden_calls)
+  string(APPEND problems "\n  the calls of ${CALLS} are not those of ${GOLDEN}: rewrite the golden file after changing the list")
+endif()
+set(differing 0)
+foreach(name IN LISTS calls)
+  if(NOT DEFINED expected_${name})
+    continue()
+  endif()
+  if(block_${name} STREQUAL expected_${name})
+    continue()
+  endif()
+  math(EXPR differing "${differing} + 1")
+  # The first line that differs, with its line number within the call's output.
+  string(REPLACE "\n" ";" got_lines "${block_${name}}")
+  string(REPLACE "\n" ";" want_lines "${expected_${name}}")
+  list(LENGTH got_lines got_count)
+  list(LENGTH want_lines want_count)
+  set(at 0)
+  while(at LESS got_count AND at LESS want_count)
+    list(GET got_lines ${at} got)
+    list(GET want_lines ${at} want)
+    if(NOT got STREQUAL want)
+      break()
+    endif()
+    math(EXPR at "${at} + 1")
+  endwhile()
+  set(got "(end of output)")
+  set(want "(end of output)")
+  if(at LESS got_count)
+    list(GET got_lines ${at} got)
+  endif()
+  if(at LESS want_count)
+    list(GET want_lines ${at} want)
+  endif()
+  math(EXPR shown "${at} + 1")
+  string(APPEND problems "\n  ${name}: line ${shown} is '${got}', golden '${want}'")
+endforeach()
+
+list(LENGTH calls call_count)
+if(problems)
+  message(FATAL_ERROR "zpkhost output differs from ${GOLDEN} in ${differing} of ${call_count} calls "
+                      "(all of it is in ${WORK_DIR}/zpkhost.actual):${problems}")
+endif()
+message(STATUS "${call_count} calls print exactly the golden output")
