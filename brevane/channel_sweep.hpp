@@ -20,9 +20,9 @@ namespace brevane {
 // The candidate the walk keeps for a window is then the first candidate at or after the window's
 // oldest bar, found in a ring of bits with one set per candidate; it takes the bar's value when it
 // replaces the start value. Each bar joins and leaves the stack at most once, and each search takes
-// a few word operations (for depths up to 4096 · 64 bars; one more word per 4096 bars beyond). The
-// memory grows with the deepest window, not with the bars; if it cannot be obtained, the literal
-// walk runs instead.
+// a few word operations: a summary word stands for 4096 bars, so one or two of them cover the
+// deepest windows the engine's periods give (5000 bars). The memory grows with the deepest window,
+// not with the bars; if it cannot be obtained, the literal walk runs instead.
 void sweepChannel(const ChannelTwin &twin, const DataArrayRec &series, const float32 *periods,
                   std::size_t periodCount, const LookBackLengths &lengths, float32 *out);
 

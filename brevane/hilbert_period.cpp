@@ -138,6 +138,20 @@ float32 rawPeriod(double homodyneRe, double homodyneIm) {
     return static_cast<float32>(ClampToFloatRange(kDegreesPerCycle / degrees));
 }
 
+// Parts of opposite signs give a negative arctangent, so a negative raw period. Against a positive
+// previous period the lower rate limit then replaces it, whatever its value, and the upper one
+// cannot apply (1.5·P > 0 > raw, 0.67·P > 0 > raw): its arctangent changes nothing.
+bool rawPeriodIsOverruled(double homodyneRe, double homodyneIm, float32 previousPeriod) {
+    return previousPeriod > 0.0f && (homodyneRe < 0.0) != (homodyneIm < 0.0);
+}
+
+// What stands for an overruled raw period: any negative value gives the same result.
+constexpr float32 kOverruledRawPeriod = -1.0f;
+
+// Whether a bar's raw period is always measured, as the steps say, or only where it can change
+// the result.
+enum class RawPeriodRule { AlwaysMeasured, MeasuredWhereItCounts };
+
 // The raw period limited against the previous period, bounded to 6..50 and smoothed; each step
 // stores its result in single precision and the next reads it back.
 float32 finalPeriod(float32 raw, float32 previousPeriod) {
@@ -158,10 +172,11 @@ float32 finalPeriod(float32 raw, float32 previousPeriod) {
     return static_cast<float32>(kPeriodKeep * previous + kPeriodTake * static_cast<double>(p));
 }
 
-// Steps 1 to 13 of one bar; one body for both kinds of scratch series, so both give the same bits.
+// Steps 1 to 13 of one bar; one body for both kinds of scratch series, so both give the same bits,
+// and for both rules of the raw period, which give the same bits too.
 // The values of bar i are carried in locals from step to step (and stored for the later bars);
 // `previousPeriod` is period[i - 1] as stored. Returns period[i] as stored.
-template <class Series>
+template <RawPeriodRule Rule, class Series>
 float32 measureBar(const float32 *values, float32 *period, HilbertScratch<Series> &s, std::int64_t i,
                    float32 previousPeriod) {
     const double smooth = smoothedInput(values, i);
@@ -207,7 +222,10 @@ float32 measureBar(const float32 *values, float32 *period, HilbertScratch<Series
     // A bar on which either part is zero is not measured: its raw period is the caller's zero.
     float32 raw = period[i];
     if (homodyneIm != 0.0 && homodyneRe != 0.0) {
-        raw = rawPeriod(homodyneRe, homodyneIm);
+        raw = Rule == RawPeriodRule::MeasuredWhereItCounts &&
+                      rawPeriodIsOverruled(homodyneRe, homodyneIm, previousPeriod)
+                  ? kOverruledRawPeriod
+                  : rawPeriod(homodyneRe, homodyneIm);
     }
     period[i] = finalPeriod(raw, previousPeriod);
     return period[i];
@@ -241,7 +259,8 @@ int32 CalcHilbertPeriod(const float32 *values, int32 firstValid, int32 lastValid
     HilbertScratch<RecentBars> recent;
     float32 previousPeriod = first <= last ? period[first - 1] : 0.0f;
     for (std::int64_t i = first; i <= last; ++i) {
-        previousPeriod = measureBar(values, period, recent, i, previousPeriod);
+        previousPeriod =
+            measureBar<RawPeriodRule::MeasuredWhereItCounts>(values, period, recent, i, previousPeriod);
     }
     return kPeriodMeasured;
 }
@@ -257,7 +276,8 @@ int32 CalcHilbertPeriodLiteral(const float32 *values, int32 firstValid, int32 la
         HilbertScratch<BarSeries> scratch(static_cast<std::size_t>(barCount));
         float32 previousPeriod = period[first - 1];
         for (std::int64_t i = first; i <= last; ++i) {
-            previousPeriod = measureBar(values, period, scratch, i, previousPeriod);
+            previousPeriod =
+                measureBar<RawPeriodRule::AlwaysMeasured>(values, period, scratch, i, previousPeriod);
         }
     } catch (const std::bad_alloc &) {
         return kScratchNotObtained;

@@ -149,7 +149,7 @@ TEST(RecentBarsEngine, GivesTheLiteralPeriodsOnEveryShortRange) {
 TEST(RecentBarsEngine, ReadsThePeriodArrayAsTheLiteralEngineDoes) {
     // The callers fill it with zeros; whatever it holds, both engines read and keep the same entries.
     Draw draw(4);
-    for (float fill : {0.0f, 30.0f, -1.0f, kNaN, 1e30f}) {
+    for (float fill : {0.0f, 30.0f, -1.0f, kNaN, 1e30f, -100.0f, -1e30f, kInf, -kInf}) {
         expectSamePeriods(randomWalk(400, draw), 3, 399, "filled period array", fill);
     }
 }
