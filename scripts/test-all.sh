@@ -8,6 +8,11 @@
 #   win64       64-bit Windows code, under Wine
 #   win32       the 32-bit Windows DLLs for the host: checks of the built files (exports, imports,
 #               callee-clears returns); 32-bit Windows programs do not run here
+#   asan        the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#   tsan        the whole suite under ThreadSanitizer
+#   memcheck    not a CMake preset: the default build's test programs under valgrind's memcheck
+#               (tests/reliability/memcheck.sh)
+#   fuzz        every library's libFuzzer target for ZPK_FUZZ_SECONDS (default 60) each
 #
 # Missing Debian packages are installed when this runs as root or with sudo (apt-get). Where they
 # cannot be, the presets that need them are skipped and named at the end, with the reason. In CI
@@ -17,7 +22,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-all_presets=(default linux-i386 win64 win32)
+all_presets=(default asan tsan memcheck fuzz linux-i386 win64 win32)
 
 # Debian packages of each preset. googletest brings the sources the cross builds compile GoogleTest
 # from; the native build uses the installed libgtest-dev, and its chart tests of zpkhost read the
@@ -29,6 +34,9 @@ packages_for() {
     linux-i386) echo cmake g++ make g++-multilib qemu-user googletest libcli11-dev ;;
     win64)      echo cmake make g++-mingw-w64-x86-64 wine64 googletest libcli11-dev ;;
     win32)      echo cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest libcli11-dev ;;
+    asan|tsan)  packages_for default ;;
+    memcheck)   echo "$(packages_for default) valgrind" ;;
+    fuzz)       echo "$(packages_for default) clang libclang-rt-14-dev" ;;
   esac
 }
 
@@ -104,6 +112,10 @@ run_preset() {
   local preset=$1 log="build/$1/ctest.log"
   echo
   echo "==== $preset ===================================================================="
+  if [ "$preset" = memcheck ]; then
+    tests/reliability/memcheck.sh
+    return
+  fi
   if [ "$preset" = win64 ]; then
     # The Wine prefix of this build folder (made on the first run: about ten seconds).
     export WINEPREFIX="$PWD/build/win64/wine-prefix"
