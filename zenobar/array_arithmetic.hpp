@@ -16,6 +16,11 @@ int32 addNumber(const zpk::Call &call);
 // the close and all of them are valid.
 int32 sumArrays(const zpk::Call &call);
 
+// The same two computations summing one bar after the other: the reference that the shipped forms,
+// which sum by blocks, match bit for bit.
+int32 addNumberLiteral(const zpk::Call &call);
+int32 sumArraysLiteral(const zpk::Call &call);
+
 }  // namespace zenobar
 
 #endif
