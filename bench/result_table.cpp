@@ -16,6 +16,8 @@ struct Row {
     RowKind kind;
     std::string name;
     std::string reference;
+    int units = 1;
+    std::string unit;
 };
 
 // The rows in the order they were added; filled while registering, before any benchmark runs.
@@ -75,8 +77,9 @@ void addPair(const std::string &row, Computation literal, Computation fast) {
     registerComputation(fastName(row), std::move(fast));
 }
 
-void addSingle(const std::string &row, Computation compute, const std::string &reference) {
-    rows().push_back(Row{RowKind::Single, row, reference});
+void addSingle(const std::string &row, Computation compute, const std::string &reference, int units,
+               const std::string &unit) {
+    rows().push_back(Row{RowKind::Single, row, reference, units, unit});
     registerComputation(row, std::move(compute));
 }
 
@@ -126,9 +129,14 @@ void TableReporter::printTable(std::ostream &out) const {
         const Measured *single = find(row.name);
         if (single == nullptr) continue;
         const Measured *reference = row.reference.empty() ? nullptr : find(row.reference);
-        const std::string ratio = reference != nullptr
-                                      ? number(single->nsPerBar / reference->nsPerBar, "%.1f") + " x " + row.reference
-                                      : "";
+        std::string ratio;
+        if (reference != nullptr) {
+            const double multiple = single->nsPerBar / reference->nsPerBar;
+            ratio = number(multiple, "%.1f") + " x " + row.reference;
+            if (row.units > 1) {
+                ratio += ", " + number(multiple / row.units, "%.1f") + " x per " + row.unit;
+            }
+        }
         out << "| " << row.name << " | | " << nsText(single->nsPerBar) << " | " << ratio << " | | "
             << bytesText(single->heapBytes) << " |\n";
     }

@@ -19,8 +19,11 @@ using Computation = std::function<void()>;
 void addPair(const std::string &row, Computation literal, Computation fast);
 
 // A row of one computation; with a reference row, the table shows the time as a multiple of the
-// reference's time (the one-pass functions against a plain copy).
-void addSingle(const std::string &row, Computation compute, const std::string &reference = "");
+// reference's time (the one-pass functions against a plain copy). A computation that does the
+// reference's work `units` times over (SumArrays: once per letter) also shows the multiple per
+// `unit`.
+void addSingle(const std::string &row, Computation compute, const std::string &reference = "",
+               int units = 1, const std::string &unit = "");
 
 // A line of text between the rows of the table.
 void addHeading(const std::string &heading);

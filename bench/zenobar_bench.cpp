@@ -135,12 +135,17 @@ void registerZenobarBenchmarks() {
     addN->numericArgs.args[0] = 1.5f;
     addN->numericArgs.count = 1;
     addSingle("AddN 1.5", libraryCall(zenobar::addNumber, addN), "plain copy");
+    addPair("AddN 1.5, bar by bar / by blocks", libraryCall(zenobar::addNumberLiteral, addN),
+            libraryCall(zenobar::addNumber, addN));
 
     static const char kOhlc[] = "OHLC";
     auto sum = std::make_shared<CallRecords>(closes);
     sum->stringArgs.args[0] = kOhlc;
     sum->stringArgs.count = 1;
-    addSingle("SumArrays \"OHLC\" (four letters)", libraryCall(zenobar::sumArrays, sum), "plain copy");
+    addSingle("SumArrays \"OHLC\" (four letters)", libraryCall(zenobar::sumArrays, sum), "plain copy", 4,
+              "letter");
+    addPair("SumArrays \"OHLC\", bar by bar / by blocks", libraryCall(zenobar::sumArraysLiteral, sum),
+            libraryCall(zenobar::sumArrays, sum));
 
     addSingle("SignalVolume", libraryCall(zenobar::signalVolume, std::make_shared<CallRecords>(closes)),
               "plain copy");
