@@ -44,13 +44,15 @@ int32 copySeries(const zpk::Call &call, const DataArrayRec &series) {
 bool volumeBarCounts(double open, double high, double low, double close) {
     const double range = high - low;
     const double third = range / 3.0;
-    // A NaN makes the two negated comparisons true and every other one false.
+    // A NaN makes the two negated comparisons true and every other one false. Every comparison is
+    // made and joined with & and |: the same truth values as the short-circuit forms, without a
+    // branch per comparison that price data would send either way at random.
     const bool fellOpenedHighClosedAboveLowThird =
-        third * 2.0 > high - close && open >= close && !(high - third >= open);
-    const bool roseClosedInTopThird = close - low >= third * 2.0 && !(open >= close);
+        (third * 2.0 > high - close) & (open >= close) & !(high - third >= open);
+    const bool roseClosedInTopThird = (close - low >= third * 2.0) & !(open >= close);
     // Holds, for an open inside the bar, only on a bar without range.
     const bool openedTwoRangesAboveLow = open - low >= 2.0 * (range / 1.0);
-    return fellOpenedHighClosedAboveLowThird || roseClosedInTopThird || openedTwoRangesAboveLow;
+    return fellOpenedHighClosedAboveLowThird | roseClosedInTopThird | openedTwoRangesAboveLow;
 }
 
 float logarithmicChange(float previous, float current) {
