@@ -1,5 +1,5 @@
 # cmake -DOBJDUMP=<objdump> -DNM=<nm> -DFILE=<module> [-DFORMAT=PE|ELF] [-DEXPORTS=<a;b;c>]
-#       [-DRET_BYTES=<name=N,...>] [-DDEFAULT_RET_BYTES=N] -P check_module.cmake
+#       [-DRET_BYTES=<name=N,...>] [-DDEFAULT_RET_BYTES=N] -P ZpkCheckModule.cmake
 #
 # Reads a built module (or, for the import check, a program) with binutils and fails unless
 #  - (PE, the default) its import table names only Windows system DLLs: nothing of the MinGW
@@ -12,7 +12,7 @@ cmake_minimum_required(VERSION 3.20)
 
 foreach(var OBJDUMP FILE)
   if(NOT ${var})
-    message(FATAL_ERROR "check_module.cmake needs -D${var}=...")
+    message(FATAL_ERROR "ZpkCheckModule.cmake needs -D${var}=...")
   endif()
 endforeach()
 if(NOT EXISTS "${FILE}")

@@ -31,4 +31,5 @@ write_basic_package_version_file("${PROJECT_BINARY_DIR}/package/ZPKConfigVersion
 install(FILES "${PROJECT_BINARY_DIR}/package/ZPKConfig.cmake"
               "${PROJECT_BINARY_DIR}/package/ZPKConfigVersion.cmake"
               "${CMAKE_CURRENT_LIST_DIR}/ZpkPlugin.cmake"
+              "${CMAKE_CURRENT_LIST_DIR}/ZpkCheckModule.cmake"
         DESTINATION "${ZPK_INSTALL_CMAKEDIR}")

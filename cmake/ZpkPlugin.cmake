@@ -8,7 +8,10 @@
 # row is ZPK_FUNCTION(Name, ...) or ZPK_FUNCTION_ARGS(Name, ...), and the export list of the linker
 # is generated from those rows, so a function's name is written once.
 #
-# Sets <name>_EXPORTS (in the caller's scope) to the list of exported names.
+# Sets <name>_EXPORTS (in the caller's scope) to the list of exported names, and adds the test
+# <name>_exports (run by ctest where testing is enabled) that reads the built module with binutils:
+# exactly those exports, undecorated; on 32-bit x86 each one's callee-clears return; on Windows
+# nothing imported but system DLLs. NO_EXPORT_TEST leaves the test out.
 
 function(zpk_read_table_exports table out_var)
   file(STRINGS "${table}" rows REGEX "^[ \t]*ZPK_FUNCTION(_ARGS)?\\(")
@@ -37,7 +40,7 @@ function(zpk_numeric_flags target)
 endfunction()
 
 function(zpk_add_plugin)
-  cmake_parse_arguments(PARSE_ARGV 0 ARG "" "NAME;TABLE" "QUERIES;EXTRA_EXPORTS;SOURCES")
+  cmake_parse_arguments(PARSE_ARGV 0 ARG "NO_EXPORT_TEST" "NAME;TABLE" "QUERIES;EXTRA_EXPORTS;SOURCES")
   if(NOT ARG_NAME OR NOT ARG_TABLE OR NOT ARG_SOURCES)
     message(FATAL_ERROR "zpk_add_plugin needs NAME, TABLE and SOURCES")
   endif()
@@ -82,5 +85,34 @@ function(zpk_add_plugin)
     set_property(TARGET ${ARG_NAME} APPEND PROPERTY LINK_DEPENDS "${gen}.map")
   endif()
 
+  if(NOT ARG_NO_EXPORT_TEST)
+    zpk_add_export_test(${ARG_NAME} "${exports}")
+  endif()
   set(${ARG_NAME}_EXPORTS "${exports}" PARENT_SCOPE)
+endfunction()
+
+# Argument bytes each entry point removes on 32-bit x86: the queries by their signatures, the load
+# notification (module, reason, reserved), and six record pointers for every calculation function.
+set(ZPK_QUERY_RET_BYTES "ZPKInfo=4,ZPKNthFunction=8,ZPKNthArg=12,ZPKNthCustomString=16,DLLMAIN=12")
+set(ZPK_CALCULATION_RET_BYTES 24)
+set(ZPK_CHECK_MODULE_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/ZpkCheckModule.cmake")
+
+function(zpk_add_export_test name exports)
+  if(NOT CMAKE_OBJDUMP OR NOT CMAKE_NM)
+    message(STATUS "zpk_add_plugin: no binutils found, so no export test for ${name}")
+    return()
+  endif()
+  if(WIN32)
+    set(format PE)
+  else()
+    set(format ELF)
+  endif()
+  set(ret_args "")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
+    set(ret_args "-DRET_BYTES=${ZPK_QUERY_RET_BYTES}" "-DDEFAULT_RET_BYTES=${ZPK_CALCULATION_RET_BYTES}")
+  endif()
+  add_test(NAME ${name}_exports
+           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DNM=${CMAKE_NM} -DFORMAT=${format}
+                   -DFILE=$<TARGET_FILE:${name}> "-DEXPORTS=${exports}" ${ret_args}
+                   -P "${ZPK_CHECK_MODULE_SCRIPT}")
 endfunction()

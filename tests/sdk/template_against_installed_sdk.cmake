@@ -1,7 +1,7 @@
 # cmake -DBUILD_DIR=<our build> -DTEMPLATE=<examples/plugin-template> -DWORK=<scratch folder>
 #       -DGENERATOR=<generator> [-DMAKE_PROGRAM=<make>] -DBUILD_TYPE=<config>
 #       [-DTOOLCHAIN=<toolchain file>] [-DCXX_COMPILER=<compiler>] [-DEMULATOR=<runner>]
-#       -DMODE=<run|files> -DNM=<nm> -DOBJDUMP=<objdump> -DCHECK_MODULE=<check_module.cmake>
+#       -DMODE=<run|files> -DNM=<nm> -DOBJDUMP=<objdump> -DCHECK_MODULE=<ZpkCheckModule.cmake>
 #       [-DCALLEE_CLEARS=ON] -DSOURCE_DIR=<our sources>
 #       -P template_against_installed_sdk.cmake
 #
